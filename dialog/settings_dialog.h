@@ -1,0 +1,13 @@
+#pragma once
+// The settings dialog, shown modally in settings mode.
+#include "startup/settings.h"
+
+#include <filesystem>
+
+namespace quelm {
+
+// Shows the dialog modally on `settings`; on accept it saves them to `ini`. Returns when
+// the dialog has closed.
+void ShowSettingsDialog(Settings& settings, const std::filesystem::path& ini);
+
+} // namespace quelm

@@ -1,0 +1,15 @@
+#pragma once
+// The box renderer as the show's window uses it.
+#include "saver/show_services.h"
+#include "startup/settings.h"
+
+#include <filesystem>
+#include <memory>
+
+namespace quelm {
+
+// The renderer of one show: wall files in `wallFolder`, settings read (PicKind may be
+// changed in memory by the load step before the renderer is called).
+std::unique_ptr<ShowRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder);
+
+} // namespace quelm

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs, by Debian package name, everything Quelm needs to build, run and be tested.
+# Safe to run again: packages already present are left as they are.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config git
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins
+  libxcb1-dev libgl-dev libgl1-mesa-dri libglx-mesa0 libglm-dev
+  libpulse-dev libsndfile1-dev libcdio-dev
+  fonts-ipafont-gothic
+  xvfb xauth x11-utils x11-xserver-utils
+  pulseaudio pulseaudio-utils sox lame
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get -o DPkg::Lock::Timeout=600 update
+$sudo apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"

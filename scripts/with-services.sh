@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Runs a command with its own X server (Xvfb, Mesa's llvmpipe for OpenGL) and its own
+# sound server (PulseAudio with a null sink named "out"), then stops both.
+# Usage: scripts/with-services.sh COMMAND [ARGS...]
+# Exports DISPLAY, PULSE_SERVER and XDG_RUNTIME_DIR to the command; keeps its exit code.
+set -uo pipefail
+
+work=$(mktemp -d /tmp/quelm-services.XXXXXX)
+chmod 700 "$work"
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# X server on a free display number it picks itself.
+exec {dfd}<> <(:)
+Xvfb -displayfd "$dfd" -screen 0 "${QUELM_SCREEN:-1024x768x24}" -noreset -nolisten tcp \
+  >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+display=""
+for _ in $(seq 1 100); do
+  read -r -t 0.1 display <&"$dfd" && break
+done
+exec {dfd}<&-
+if [ -z "$display" ]; then
+  echo "with-services: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1
+fi
+export DISPLAY=":$display"
+export LIBGL_ALWAYS_SOFTWARE=1
+
+# Sound server with a null sink; a silent stream keeps the sink awake so that new
+# streams start at once.
+if command -v pulseaudio >/dev/null && [ "${QUELM_NO_SOUND:-0}" != 1 ]; then
+  mkdir -p "$work/pulse"
+  HOME="$work" pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no \
+    --load="module-null-sink sink_name=out" \
+    --load="module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
+    >"$work/pulse.log" 2>&1 &
+  pids+=($!)
+  export PULSE_SERVER="unix:$work/pulse/native"
+  for _ in $(seq 1 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+  pacat -p --raw --latency-msec=20 </dev/zero >/dev/null 2>&1 &
+  pids+=($!)
+fi
+
+"$@"

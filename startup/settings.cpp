@@ -1,0 +1,86 @@
+#include "startup/settings.h"
+
+#include "platform/profile_strings.h"
+#include "platform/vb_runtime.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quelm {
+
+namespace {
+constexpr std::size_t kValueBufferBytes = 256; // the buffer the value is read into
+
+// A numeric setting: empty text gives 0; a number is rounded down and kept when it fits
+// in signed 16-bit; anything else leaves the setting as it was.
+void ReadNumber(int16_t& setting, const QString& key, const std::filesystem::path& ini) {
+    QString text = ReadIni(kSection, key, ini);
+    if (text.isEmpty()) {
+        setting = 0;
+        return;
+    }
+    auto number = vb::ParseNumber(text.toStdString());
+    if (!number) return;
+    if (auto whole = vb::ToInt16(vb::Int(*number))) setting = *whole;
+}
+
+QString NumberText(int16_t value) { return QString::fromStdString(vb::Str(value)); }
+} // namespace
+
+Settings& TheSettings() {
+    static Settings settings;
+    return settings;
+}
+
+int16_t ZoomX = 0;
+int16_t ZoomY = 0;
+
+QString PathKey(int wall) { return QStringLiteral("Path") + QString::number(wall); }
+
+QString ReadIni(const QString& section, const QString& key, const std::filesystem::path& ini) {
+    return profile::GetPrivateProfileString(section, key, QString(), kValueBufferBytes, ini);
+}
+
+void WriteIni(const QString& section, const QString& key, const QString& value,
+              const std::filesystem::path& ini) {
+    profile::WritePrivateProfileString(section, key, value, ini);
+}
+
+bool FileUsable(const QString& path) {
+    QString p = path;
+    if (p.endsWith(QLatin1Char('/')) || p.endsWith(QLatin1Char('\\'))) p.chop(1);
+    if (p.isEmpty()) return false;
+    QByteArray native = p.toUtf8();
+    int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    ::close(fd);
+    return ok;
+}
+
+void LoadSettings(Settings& s, const std::filesystem::path& ini) {
+    ReadNumber(s.PicKind, kKeyPicKind, ini);
+    for (int i = 1; i <= kWallCount; ++i) {
+        s.PicPath[i] = ReadIni(kSection, PathKey(i), ini);
+        if (!s.PicPath[i].isEmpty() && !FileUsable(s.PicPath[i])) s.PicPath[i].clear();
+    }
+    ReadNumber(s.BGMKind, kKeyBgmKind, ini);
+    ReadNumber(s.BGMRepeat, kKeyBgmRepeat, ini);
+    s.BGMFile = ReadIni(kSection, kKeyBgmFile, ini);
+    if (s.BGMFile.isEmpty() || !FileUsable(s.BGMFile)) {
+        s.BGMFile.clear();
+        if (s.BGMKind == kBgmFile) s.BGMKind = kBgmNone;
+    }
+}
+
+void SaveSettings(const Settings& s, const std::filesystem::path& ini) {
+    WriteIni(kSection, kKeyPicKind, NumberText(s.PicKind), ini);
+    for (int i = 1; i <= kWallCount; ++i) WriteIni(kSection, PathKey(i), s.PicPath[i], ini);
+    WriteIni(kSection, kKeyBgmKind, NumberText(s.BGMKind), ini);
+    WriteIni(kSection, kKeyBgmRepeat, NumberText(s.BGMRepeat), ini);
+    WriteIni(kSection, kKeyBgmFile, s.BGMFile, ini);
+}
+
+} // namespace quelm

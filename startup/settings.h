@@ -1,0 +1,56 @@
+#pragma once
+// The user's choices in memory, shared by the whole program, and the INI file that keeps
+// them between runs.
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <filesystem>
+
+namespace quelm {
+
+inline constexpr int16_t kPicDesktop = 0;   // PicKind: capture of the user's desktop
+inline constexpr int16_t kPicFiles = 1;     // PicKind: the six files of PicPath
+inline constexpr int16_t kBgmNone = 0;      // BGMKind values
+inline constexpr int16_t kBgmCd = 1;
+inline constexpr int16_t kBgmFile = 2;
+inline constexpr int kWallCount = 6;
+
+struct Settings {
+    int16_t PicKind = 0;
+    std::array<QString, kWallCount + 1> PicPath{}; // entries 1..6 used; 0 never
+    int16_t BGMKind = 0;
+    int16_t BGMRepeat = 0;
+    QString BGMFile;
+};
+
+// The process-wide settings and the dialog's animation point (screen pixels).
+Settings& TheSettings();
+extern int16_t ZoomX;
+extern int16_t ZoomY;
+
+// Section and key names as the file holds them.
+inline const QString kSection = QStringLiteral("Section");
+inline const QString kKeyPicKind = QStringLiteral("Pic区分");
+inline const QString kKeyBgmKind = QStringLiteral("BGM区分");
+inline const QString kKeyBgmRepeat = QStringLiteral("BGMﾘﾋﾟｰﾄ");
+inline const QString kKeyBgmFile = QStringLiteral("BGMﾌｧｲﾙ");
+QString PathKey(int wall); // "Path1" .. "Path6"
+
+// Reads every setting from `ini` into `s`, in the file's key order. A missing file,
+// section or key gives the default; paths naming no usable file are dropped.
+void LoadSettings(Settings& s, const std::filesystem::path& ini);
+
+// Writes every setting of `s` to `ini`, keeping the file's other lines.
+void SaveSettings(const Settings& s, const std::filesystem::path& ini);
+
+// One value (at most 255 bytes of it), or empty text when file, section or key is missing.
+QString ReadIni(const QString& section, const QString& key, const std::filesystem::path& ini);
+
+// One value written; the file, section and key are created as needed. Result ignored.
+void WriteIni(const QString& section, const QString& key, const QString& value,
+              const std::filesystem::path& ini);
+
+// True when `path` (one trailing separator removed) opens for reading as a file.
+bool FileUsable(const QString& path);
+
+} // namespace quelm

@@ -1,1 +1,116 @@
-// (being written)
+#include "platform/x11_windows.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+#include <xcb/xcb.h>
+
+namespace quelm::x11 {
+namespace {
+
+// One connection per call: cheap, and free of Qt's own connection and its event queue.
+class Connection {
+public:
+    Connection() {
+        int screenIndex = 0;
+        conn_ = xcb_connect(nullptr, &screenIndex);
+        if (xcb_connection_has_error(conn_)) return;
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(conn_));
+        for (int i = 0; i < screenIndex && it.rem; ++i) xcb_screen_next(&it);
+        if (it.rem) root_ = it.data->root;
+    }
+    ~Connection() {
+        if (conn_) xcb_disconnect(conn_);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool ok() const { return conn_ && !xcb_connection_has_error(conn_) && root_ != 0; }
+    xcb_connection_t* get() const { return conn_; }
+    xcb_window_t root() const { return root_; }
+
+    xcb_atom_t Atom(const char* name) {
+        auto cookie = xcb_intern_atom(conn_, 0, static_cast<uint16_t>(std::strlen(name)), name);
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(conn_, cookie, nullptr);
+        xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
+        std::free(reply);
+        return atom;
+    }
+
+private:
+    xcb_connection_t* conn_ = nullptr;
+    xcb_window_t root_ = 0;
+};
+
+constexpr uint32_t kMaxTitleLongs = 1024; // titles longer than 4 KiB are not ours
+
+} // namespace
+
+bool WindowWithTitleExists(const QString& title) {
+    Connection c;
+    if (!c.ok()) return false;
+    const QByteArray utf8 = title.toUtf8();
+    const QByteArray latin1 = title.toLatin1();
+    const bool latin1Exact = QString::fromLatin1(latin1) == title;
+    const xcb_atom_t netWmName = c.Atom("_NET_WM_NAME");
+    const xcb_atom_t utf8String = c.Atom("UTF8_STRING");
+
+    // Breadth-first over the tree, one level's requests sent together.
+    std::vector<xcb_window_t> level{c.root()};
+    while (!level.empty()) {
+        std::vector<xcb_get_property_cookie_t> names, netNames;
+        std::vector<xcb_query_tree_cookie_t> trees;
+        for (xcb_window_t w : level) {
+            names.push_back(xcb_get_property(c.get(), 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, kMaxTitleLongs));
+            netNames.push_back(xcb_get_property(c.get(), 0, w, netWmName, utf8String, 0, kMaxTitleLongs));
+            trees.push_back(xcb_query_tree(c.get(), w));
+        }
+        bool found = false;
+        std::vector<xcb_window_t> next;
+        for (size_t i = 0; i < level.size(); ++i) {
+            for (int which = 0; which < 2; ++which) {
+                auto* reply = xcb_get_property_reply(c.get(), which ? netNames[i] : names[i], nullptr);
+                if (!reply) continue;
+                int len = xcb_get_property_value_length(reply);
+                const char* v = static_cast<const char*>(xcb_get_property_value(reply));
+                QByteArray value(v, len);
+                if (which == 1 || reply->type == utf8String) found = found || value == utf8;
+                else if (reply->type == XCB_ATOM_STRING) found = found || (latin1Exact && value == latin1);
+                else found = found || value == utf8; // compound text holding the same bytes
+                std::free(reply);
+            }
+            if (auto* tree = xcb_query_tree_reply(c.get(), trees[i], nullptr)) {
+                xcb_window_t* kids = xcb_query_tree_children(tree);
+                next.insert(next.end(), kids, kids + xcb_query_tree_children_length(tree));
+                std::free(tree);
+            }
+        }
+        if (found) return true;
+        level.swap(next);
+    }
+    return false;
+}
+
+std::optional<QRect> WindowRect(WindowId id) {
+    Connection c;
+    if (!c.ok() || id == 0) return std::nullopt;
+    auto geo = xcb_get_geometry_reply(c.get(), xcb_get_geometry(c.get(), id), nullptr);
+    if (!geo) return std::nullopt;
+    QRect rect(geo->x, geo->y, geo->width, geo->height);
+    std::free(geo);
+    auto tr = xcb_translate_coordinates_reply(c.get(), xcb_translate_coordinates(c.get(), id, c.root(), 0, 0), nullptr);
+    if (tr) {
+        rect.moveTo(tr->dst_x, tr->dst_y);
+        std::free(tr);
+    }
+    return rect;
+}
+
+bool IsWindow(WindowId id) { return WindowRect(id).has_value(); }
+
+WindowId RootWindow() {
+    Connection c;
+    return c.ok() ? c.root() : 0;
+}
+
+} // namespace quelm::x11

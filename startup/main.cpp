@@ -1,1 +1,45 @@
-int main() { return 0; }
+// quelm: a 3D screensaver. See --help.
+#include "platform/program.h"
+#include "startup/quelm_app.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <xcb/xcb.h>
+
+namespace {
+
+bool DisplayReachable() {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const bool ok = !xcb_connection_has_error(c);
+    xcb_disconnect(c);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    const QString commandLine = quelm::program::JoinArguments(args);
+
+    if (args.size() == 1 && (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))) {
+        std::fputs(quelm::HelpText().toUtf8().constData(), stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == QLatin1String("--version")) {
+        std::fputs(quelm::VersionText().toUtf8().constData(), stdout);
+        return 0;
+    }
+
+    // The window search and the preview's embedding speak X11, under Xorg or Xwayland.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+    if (qgetenv("QT_QPA_PLATFORM") == "xcb" && !DisplayReachable()) {
+        std::fputs("quelm: cannot open the X display (is DISPLAY set?)\n", stderr);
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    quelm::program::SetCommandLine(commandLine);
+    return quelm::RunMain(app, commandLine);
+}

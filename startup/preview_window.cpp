@@ -1,1 +1,47 @@
-// (being written)
+#include "startup/preview_window.h"
+
+#include "platform/x11_windows.h"
+
+#include <QPainter>
+
+namespace quelm {
+
+PreviewWindow::PreviewWindow(uint32_t hostWindow) : host_(hostWindow), picture_(QStringLiteral(":/preview.jpg")) {
+    setTitle(kPreviewTitle);
+    setFlags(Qt::FramelessWindowHint);
+    watch_.setInterval(kHostWatchIntervalMs);
+    connect(&watch_, &QTimer::timeout, this, &PreviewWindow::WatchHost);
+}
+
+bool PreviewWindow::Embed() {
+    auto rect = x11::WindowRect(host_);
+    if (!rect) return false;
+    QWindow* host = QWindow::fromWinId(host_);
+    if (!host) return false;
+    host->setParent(nullptr);
+    setParent(host);
+    setGeometry(0, 0, rect->width(), rect->height());
+    show();
+    watch_.start();
+    return true;
+}
+
+void PreviewWindow::WatchHost() {
+    auto rect = x11::WindowRect(host_);
+    if (!rect) {
+        watch_.stop();
+        emit HostGone();
+        return;
+    }
+    // The host's preview area may change size; the picture follows it.
+    if (rect->size() != size()) setGeometry(0, 0, rect->width(), rect->height());
+}
+
+void PreviewWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (picture_.isNull()) p.fillRect(QRect(QPoint(0, 0), size()), Qt::black);
+    else p.drawImage(QRect(QPoint(0, 0), size()), picture_);
+}
+
+} // namespace quelm

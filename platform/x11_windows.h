@@ -1,0 +1,28 @@
+#pragma once
+// Stands in for FindWindowA (by title, no class), GetWindowRect and IsWindow on X11, for
+// windows of any process: it asks the X server itself over its own connection.
+// Emulated: a search of the whole window tree for an exact title in WM_NAME or
+// _NET_WM_NAME; a window's outer rectangle in root coordinates; whether an id is a window.
+// Not emulated: class names, the window-enumeration order, message-only windows.
+#include <QRect>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace quelm::x11 {
+
+using WindowId = uint32_t;
+
+// True when some window on the display has exactly this title. False without a display.
+bool WindowWithTitleExists(const QString& title);
+
+// The window's rectangle in root coordinates (pixels), or nothing when `id` is not a
+// window or there is no display.
+std::optional<QRect> WindowRect(WindowId id);
+
+bool IsWindow(WindowId id);
+
+// The root window of the default screen, 0 without a display.
+WindowId RootWindow();
+
+} // namespace quelm::x11

@@ -1,0 +1,67 @@
+#pragma once
+// The show's window: borderless, the whole screen, titled "Quib_Main". Its load step
+// prepares the walls, starts the music and the 3D scene, shows itself and starts the frame
+// timer; a click or a character key ends the show; the close request stops the music,
+// shows the pointer again, deletes the wall files and ends the program.
+#include "saver/frame_pacer.h"
+#include "saver/show_services.h"
+#include "startup/settings.h"
+
+#include <QTimer>
+#include <QWindow>
+#include <filesystem>
+#include <functional>
+
+namespace quelm {
+
+inline const QString kSaverTitle = QStringLiteral("Quib_Main");
+inline constexpr int kTimer1IntervalMs = 1000; // MP3 keep-alive
+inline constexpr int kTimer2IntervalMs = 200;  // CD poll
+inline constexpr int kTimer3IntervalMs = 1;    // one frame
+
+struct SaverOptions {
+    std::filesystem::path wallFolder;
+    bool cursorHiddenAtStart = false; // the command line's second character was "S"
+    bool grabInput = true;            // take keyboard and mouse (no window manager needed)
+    std::function<void()> endProgram; // runs last in the close request
+};
+
+class SaverWindow : public QWindow {
+    Q_OBJECT
+public:
+    SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& music, SaverOptions options);
+    ~SaverWindow() override;
+
+    // The load step, in its fixed order; the window is shown at its end.
+    void Load();
+
+    // A click or a character key: the renderer is released, then the window closes.
+    void EndShow();
+
+    bool Timer1Active() const { return timer1_.isActive(); }
+    bool Timer2Active() const { return timer2_.isActive(); }
+    bool Timer3Active() const { return timer3_.IsActive(); }
+    long long FramesTicked() const { return timer3_.TickCount(); }
+
+protected:
+    bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    void CloseRequest();
+    void OnTimer2();
+
+    Settings& settings_;
+    ShowRenderer& renderer_;
+    ShowMusic& music_;
+    SaverOptions options_;
+    QTimer timer1_;
+    QTimer timer2_;
+    FramePacer timer3_;
+    bool pressed_ = false;
+    bool closing_ = false;
+};
+
+} // namespace quelm

@@ -91,7 +91,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // ButtonFaceSink
@@ -103,7 +102,8 @@ private:
     void OnMouseTimer();
     void SetCaptionColour(uint32_t colourRef);
     uint32_t CaptionColour() const;
-    void PlaceCaption(int heightTwips);
+    void PlaceCaption(int widthTwips, int heightTwips);
+    void CopyPiece(const QImage& picture, const BorderPiece& piece);
 
     ButtonRules rules_;
     QLabel* lblMsg_ = nullptr;

@@ -12,7 +12,7 @@ mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do { wait "$p"; } 2>/dev/null; done
   rm -rf "$work"
 }
 trap cleanup EXIT

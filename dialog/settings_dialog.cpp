@@ -1,13 +1,13 @@
-// Transitional: a bare modal window stands in for the settings dialog.
 #include "dialog/settings_dialog.h"
 
-#include <QDialog>
+#include "dialog/quib_p.h"
 
 namespace quelm {
-void ShowSettingsDialog(Settings&, const std::filesystem::path&) {
-    QDialog dialog;
-    dialog.setWindowTitle(QStringLiteral("<Quelm>"));
-    dialog.resize(547, 399);
+
+void ShowSettingsDialog(Settings& settings, const std::filesystem::path& ini) {
+    QuibP dialog(settings, ini);
+    dialog.Load();
     dialog.exec();
 }
+
 } // namespace quelm

@@ -1,0 +1,44 @@
+#include "dialog/dialog_rules.h"
+
+#include "platform/vb_runtime.h"
+#include "startup/settings.h"
+
+#include <cmath>
+
+namespace quelm::dialog {
+
+int TwipsToPixels(int twips, double dotsPerInch) {
+    return static_cast<int>(std::lround(twips * dotsPerInch / kTwipsPerInch));
+}
+
+Point WindowPlacement(double screenWidth, double screenHeight, double windowWidth,
+                      double windowHeight) {
+    constexpr long long kAcross = 2; // centred across
+    constexpr long long kDown = 3;   // a third of the free height from the top
+    const long long freeWidth = std::llround(screenWidth - windowWidth);
+    const long long freeHeight = std::llround(screenHeight - windowHeight);
+    return {static_cast<int>(freeWidth / kAcross), static_cast<int>(freeHeight / kDown)};
+}
+
+MusicControls MusicControlsFor(int16_t bgmKind) {
+    return {bgmKind == kBgmFile, bgmKind == kBgmCd};
+}
+
+QString FormatHashHash(int value) {
+    return value == 0 ? QString() : QString::number(value);
+}
+
+int16_t RepeatFromText(const QString& text, int16_t previous) {
+    const auto number = vb::ParseNumber(text.toStdString());
+    if (!number) return 0;
+    const auto whole = vb::ToInt16(*number);
+    return whole ? *whole : previous;
+}
+
+QString QtNameFilter(const FileFilter& filter) {
+    QString patterns = filter.patterns;
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    return filter.description + QStringLiteral(" (") + patterns + QLatin1Char(')');
+}
+
+} // namespace quelm::dialog

@@ -1,0 +1,55 @@
+#pragma once
+// The settings dialog's rules that need no display: the twips of its design, where the
+// window goes, which music controls are usable, the repeat track's text and how a typed
+// text becomes the repeat track, and the file-open filters.
+#include <QString>
+#include <cstdint>
+
+namespace quelm::dialog {
+
+// Twips are 1/1440 inch: 15 to the pixel at 96 dots per inch.
+inline constexpr double kTwipsPerInch = 1440.0;
+int TwipsToPixels(int twips, double dotsPerInch);
+
+// Top-left corner of the window, in the unit of the sizes given (twips): centred across,
+// a third of the free height down; each difference is rounded to whole twips first and
+// the divisions drop their remainders.
+struct Point {
+    int x = 0;
+    int y = 0;
+};
+Point WindowPlacement(double screenWidth, double screenHeight, double windowWidth,
+                      double windowHeight);
+
+// Which music controls can be used for a music source: the music-file button only for
+// the music file, the repeat box only for the audio CD; any other value disables both.
+struct MusicControls {
+    bool fileButton = false;
+    bool repeatBox = false;
+};
+MusicControls MusicControlsFor(int16_t bgmKind);
+
+// A whole number formatted with the pattern "##": decimal digits, no leading zeros,
+// 0 gives an empty text.
+QString FormatHashHash(int value);
+
+// The repeat track after accepting with `text` in the repeat box: a number is rounded
+// half to even and taken when it fits in signed 16-bit (else the old value stays); text
+// that is not a number (empty text included) gives 0.
+int16_t RepeatFromText(const QString& text, int16_t previous);
+
+// The file-open requests: each filter is one description and one pattern list
+// separated by semicolons, as the user sees them; the title is shared.
+struct FileFilter {
+    QString description;
+    QString patterns;
+};
+inline const QString kOpenFileTitle = QStringLiteral("ﾌｧｲﾙを開く");
+inline const FileFilter kPictureFilter{QStringLiteral("画像ﾌｧｲﾙ (bmp jpg gif)"),
+                                       QStringLiteral("*.bmp;*.jpg;*.gif")};
+inline const FileFilter kMusicFilter{QStringLiteral("BGMﾌｧｲﾙ (MP3 WAV)"),
+                                     QStringLiteral("*.MP3;*.WAV")};
+// The filter as a Qt file dialog reads it: "description (pattern pattern ...)".
+QString QtNameFilter(const FileFilter& filter);
+
+} // namespace quelm::dialog

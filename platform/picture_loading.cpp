@@ -1,0 +1,274 @@
+#include "platform/picture_loading.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
+#include <cstring>
+
+namespace quelm::picture {
+namespace {
+
+constexpr int64_t kMiB = 1024 * 1024;
+
+// Little- and big-endian reads that fail beyond the end instead of reading past it.
+class Bytes {
+public:
+    explicit Bytes(const QByteArray& data)
+        : p_(reinterpret_cast<const unsigned char*>(data.constData())), n_(data.size()) {}
+    int64_t size() const { return n_; }
+    bool Has(int64_t pos, int64_t count) const { return pos >= 0 && count >= 0 && pos <= n_ - count; }
+    unsigned At(int64_t pos) const { return p_[pos]; }
+    uint32_t U16le(int64_t pos) const { return p_[pos] | p_[pos + 1] << 8; }
+    uint32_t U32le(int64_t pos) const { return U16le(pos) | U16le(pos + 2) << 16; }
+    uint32_t U16be(int64_t pos) const { return p_[pos] << 8 | p_[pos + 1]; }
+    // Position of the next 0xFF at or after `pos`, or size() when none.
+    int64_t NextFF(int64_t pos) const {
+        if (pos >= n_) return n_;
+        const void* hit = std::memchr(p_ + pos, 0xFF, size_t(n_ - pos));
+        return hit ? static_cast<const unsigned char*>(hit) - p_ : n_;
+    }
+
+private:
+    const unsigned char* p_;
+    int64_t n_;
+};
+
+bool WithinLimits(int64_t width, int64_t height) {
+    return width > 0 && height > 0 && width * height <= kMaxPicturePixels;
+}
+
+// ---- BMP ------------------------------------------------------------------------------
+constexpr int kBmpFileHeaderBytes = 14;
+constexpr uint32_t kBmpCoreHeaderBytes = 12; // OS/2 header: 16-bit width and height
+constexpr uint32_t kBmpInfoHeaderBytes = 40;
+enum BmpCompression : uint32_t { kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6 };
+
+// RLE data runs from `pos` to its end-of-bitmap code (0, 1) inside the file.
+bool RleComplete(const Bytes& b, int64_t pos, bool fourBit) {
+    while (b.Has(pos, 2)) {
+        const unsigned count = b.At(pos), code = b.At(pos + 1);
+        pos += 2;
+        if (count != 0) continue;              // encoded run
+        if (code == 0) continue;               // end of line
+        if (code == 1) return true;            // end of bitmap
+        if (code == 2) { pos += 2; continue; } // delta
+        int64_t run = fourBit ? (code + 1) / 2 : code; // absolute run, padded to a word
+        pos += run + (run & 1);
+    }
+    return false;
+}
+
+std::optional<QSize> BmpSize(const Bytes& b) {
+    if (!b.Has(0, kBmpFileHeaderBytes + 4)) return std::nullopt;
+    const int64_t dataStart = b.U32le(10);
+    const uint32_t headerBytes = b.U32le(kBmpFileHeaderBytes);
+    int64_t width = 0, height = 0;
+    uint32_t bits = 0, compression = kBiRgb;
+    if (headerBytes == kBmpCoreHeaderBytes) {
+        if (!b.Has(kBmpFileHeaderBytes, kBmpCoreHeaderBytes)) return std::nullopt;
+        width = b.U16le(18);
+        height = b.U16le(20);
+        bits = b.U16le(24);
+    } else if (headerBytes >= kBmpInfoHeaderBytes) {
+        if (!b.Has(kBmpFileHeaderBytes, kBmpInfoHeaderBytes)) return std::nullopt;
+        width = int32_t(b.U32le(18));
+        height = int32_t(b.U32le(22));
+        bits = b.U16le(28);
+        compression = b.U32le(30);
+    } else {
+        return std::nullopt;
+    }
+    height = height < 0 ? -height : height; // negative: rows stored top down
+    if (!WithinLimits(width, height)) return std::nullopt;
+    switch (compression) {
+    case kBiRgb:
+    case kBiBitfields:
+    case kBiAlphaBitfields: {
+        if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return std::nullopt;
+        const int64_t rowBytes = (width * bits + 31) / 32 * 4;
+        if (!b.Has(dataStart, rowBytes * height)) return std::nullopt;
+        break;
+    }
+    case kBiRle8:
+    case kBiRle4:
+        if (!RleComplete(b, dataStart, compression == kBiRle4)) return std::nullopt;
+        break;
+    default: // embedded JPEG or PNG, or unknown
+        return std::nullopt;
+    }
+    return QSize(int(width), int(height));
+}
+
+// ---- JPEG -----------------------------------------------------------------------------
+constexpr unsigned kJpegSoi = 0xD8, kJpegEoi = 0xD9, kJpegSos = 0xDA, kJpegTem = 0x01;
+constexpr unsigned kJpegRst0 = 0xD0, kJpegRst7 = 0xD7;
+constexpr unsigned kJpegDht = 0xC4, kJpegJpg = 0xC8, kJpegDac = 0xCC;
+
+bool IsStartOfFrame(unsigned marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != kJpegDht && marker != kJpegJpg && marker != kJpegDac;
+}
+
+// Walks the marker segments from SOI; entropy-coded data after each SOS holds no 0xFF
+// other than stuffed 0xFF00 and restart markers. Complete when EOI follows a scan.
+std::optional<QSize> JpegSize(const Bytes& b) {
+    int64_t pos = 2;
+    std::optional<QSize> size;
+    bool scanSeen = false;
+    for (;;) {
+        pos = b.NextFF(pos);
+        while (b.Has(pos, 1) && b.At(pos) == 0xFF) ++pos; // fill bytes
+        if (!b.Has(pos, 1)) return std::nullopt;
+        const unsigned marker = b.At(pos++);
+        if (marker == kJpegEoi) return scanSeen ? size : std::nullopt;
+        if (marker == kJpegTem || (marker >= kJpegRst0 && marker <= kJpegRst7) || marker == kJpegSoi) continue;
+        if (!b.Has(pos, 2)) return std::nullopt;
+        const int64_t length = b.U16be(pos);
+        if (length < 2 || !b.Has(pos, length)) return std::nullopt;
+        if (IsStartOfFrame(marker) && !size) {
+            if (length < 7) return std::nullopt;
+            const int64_t height = b.U16be(pos + 3), width = b.U16be(pos + 5);
+            if (!WithinLimits(width, height)) return std::nullopt;
+            size = QSize(int(width), int(height));
+        }
+        pos += length;
+        if (marker != kJpegSos) continue;
+        if (!size) return std::nullopt;
+        scanSeen = true;
+        for (;;) { // entropy-coded data up to the next real marker
+            pos = b.NextFF(pos);
+            if (!b.Has(pos, 2)) return std::nullopt;
+            const unsigned next = b.At(pos + 1);
+            if (next == 0x00 || (next >= kJpegRst0 && next <= kJpegRst7)) { pos += 2; continue; }
+            if (next == 0xFF) { ++pos; continue; }
+            break;
+        }
+    }
+}
+
+// ---- GIF ------------------------------------------------------------------------------
+constexpr int kGifHeaderBytes = 6, kGifScreenDescriptorBytes = 7, kGifImageDescriptorBytes = 9;
+constexpr unsigned kGifExtension = 0x21, kGifImage = 0x2C, kGifTrailer = 0x3B;
+constexpr unsigned kGifColourTableFlag = 0x80;
+
+int64_t GifColourTableBytes(unsigned packed) {
+    return (packed & kGifColourTableFlag) ? 3 * (int64_t(2) << (packed & 7)) : 0;
+}
+
+// Skips data sub-blocks up to their zero-length terminator; false when the file ends first.
+bool SkipSubBlocks(const Bytes& b, int64_t& pos) {
+    for (;;) {
+        if (!b.Has(pos, 1)) return false;
+        const unsigned length = b.At(pos++);
+        if (length == 0) return true;
+        pos += length;
+    }
+}
+
+// The logical screen, which the decoder allocates, and the first image whole.
+std::optional<QSize> GifSize(const Bytes& b) {
+    if (!b.Has(0, kGifHeaderBytes + kGifScreenDescriptorBytes)) return std::nullopt;
+    const int64_t width = b.U16le(6), height = b.U16le(8);
+    if (!WithinLimits(width, height)) return std::nullopt;
+    int64_t pos = kGifHeaderBytes + kGifScreenDescriptorBytes + GifColourTableBytes(b.At(10));
+    for (;;) {
+        if (!b.Has(pos, 1)) return std::nullopt;
+        const unsigned block = b.At(pos++);
+        if (block == kGifExtension) {
+            ++pos; // label
+            if (!SkipSubBlocks(b, pos)) return std::nullopt;
+        } else if (block == kGifImage) {
+            if (!b.Has(pos, kGifImageDescriptorBytes)) return std::nullopt;
+            const int64_t frameWidth = b.U16le(pos + 4), frameHeight = b.U16le(pos + 6);
+            if (!WithinLimits(frameWidth, frameHeight)) return std::nullopt;
+            pos += kGifImageDescriptorBytes + GifColourTableBytes(b.At(pos + 8));
+            ++pos; // LZW minimum code size
+            if (!SkipSubBlocks(b, pos)) return std::nullopt;
+            return QSize(int(width), int(height));
+        } else { // trailer before any image, or garbage
+            return std::nullopt;
+        }
+    }
+}
+
+const char* QtFormatName(PictureFormat format) {
+    switch (format) {
+    case PictureFormat::Bmp: return "bmp";
+    case PictureFormat::Jpeg: return "jpeg";
+    case PictureFormat::Gif: return "gif";
+    }
+    return "";
+}
+
+// Qt's own ceiling on one decoded image (MiB), set once just above ours so that our checks
+// decide and Qt's stays a second guard.
+void SetDecoderAllocationLimit() {
+    static const bool set = [] {
+        QImageReader::setAllocationLimit(int(kMaxPictureBytes / kMiB + 16));
+        return true;
+    }();
+    (void)set;
+}
+
+} // namespace
+
+std::optional<PictureFormat> SniffFormat(const QByteArray& bytes) {
+    if (bytes.startsWith("BM")) return PictureFormat::Bmp;
+    if (bytes.startsWith("\xFF\xD8\xFF")) return PictureFormat::Jpeg;
+    if (bytes.startsWith("GIF87a") || bytes.startsWith("GIF89a")) return PictureFormat::Gif;
+    return std::nullopt;
+}
+
+namespace {
+std::optional<QSize> CheckedSize(PictureFormat format, const QByteArray& bytes) {
+    const Bytes b(bytes);
+    switch (format) {
+    case PictureFormat::Bmp: return BmpSize(b);
+    case PictureFormat::Jpeg: return JpegSize(b);
+    case PictureFormat::Gif: return GifSize(b);
+    }
+    return std::nullopt;
+}
+} // namespace
+
+bool StructureComplete(PictureFormat format, const QByteArray& bytes) {
+    return CheckedSize(format, bytes).has_value();
+}
+
+std::optional<PictureFile> ReadPictureFile(const std::filesystem::path& file) {
+    QFile in(QString::fromStdString(file.string()));
+    if (!in.open(QIODevice::ReadOnly)) return std::nullopt;
+    const int64_t fileBytes = in.size();
+    if (fileBytes <= 0 || fileBytes > kMaxPictureFileBytes) return std::nullopt; // also refuses devices and pipes
+    QByteArray bytes = in.readAll();
+    if (bytes.size() != fileBytes) return std::nullopt;
+    const auto format = SniffFormat(bytes);
+    if (!format) return std::nullopt;
+    const auto size = CheckedSize(*format, bytes);
+    if (!size) return std::nullopt;
+    return PictureFile{*format, *size, std::move(bytes)};
+}
+
+QImage DecodePicture(const PictureFile& picture) {
+    SetDecoderAllocationLimit();
+    QBuffer buffer;
+    buffer.setData(picture.bytes);
+    if (!buffer.open(QIODevice::ReadOnly)) return {};
+    QImageReader reader(&buffer, QtFormatName(picture.format));
+    reader.setDecideFormatFromContent(false);
+    reader.setAutoTransform(false); // pixels as stored; orientation tags are not applied
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) return {};
+    if (int64_t(image.width()) * image.height() > kMaxPicturePixels) return {};
+    if (image.hasAlphaChannel()) // premultiplied colour is the colour over black
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (image.format() != QImage::Format_RGB32) image = image.convertToFormat(QImage::Format_RGB32);
+    return image;
+}
+
+QImage LoadPictureFile(const std::filesystem::path& file) {
+    const auto picture = ReadPictureFile(file);
+    return picture ? DecodePicture(*picture) : QImage();
+}
+
+} // namespace quelm::picture

@@ -1,0 +1,220 @@
+// The real program in real processes on a real X server: its modes, the single-instance
+// test, the preview inside a host window, and the show's ending.
+#include "platform/x11_windows.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QRasterWindow>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+using quelm::x11::WindowWithTitleExists;
+
+// A private copy of the program, which keeps its INI and wall files beside itself.
+class Program : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString exe;
+    std::vector<std::unique_ptr<QProcess>> running;
+
+    void SetUp() override {
+        exe = dir.filePath("quelm");
+        ASSERT_TRUE(QFile::copy(qEnvironmentVariable("QUELM_EXE"), exe));
+    }
+    void TearDown() override {
+        for (auto& p : running) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(3000);
+            }
+        }
+    }
+    QProcess* Start(const QStringList& args) {
+        auto p = std::make_unique<QProcess>();
+        p->setProgram(exe);
+        p->setArguments(args);
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start();
+        EXPECT_TRUE(p->waitForStarted(5000));
+        running.push_back(std::move(p));
+        return running.back().get();
+    }
+    // Runs to its end; returns the exit code, or -1 when it was still running after `ms`.
+    int RunToEnd(const QStringList& args, int ms = 5000, QByteArray* out = nullptr) {
+        QProcess* p = Start(args);
+        p->setReadChannel(QProcess::StandardOutput);
+        if (!p->waitForFinished(ms)) return -1;
+        if (out) *out = p->readAllStandardOutput();
+        return p->exitCode();
+    }
+    static bool WaitFor(const std::function<bool()>& cond, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            if (cond()) return true;
+            QTest::qWait(20);
+        }
+        return cond();
+    }
+    bool WallFilesPresent() const {
+        for (int i = 1; i <= 6; ++i)
+            if (QFile::exists(dir.filePath(QStringLiteral("Quib%1.bmp").arg(i)))) return true;
+        return false;
+    }
+    // Walls left from elsewhere, and a picture kind that prepares none: the show must
+    // still remove them when it ends.
+    void PlantWallFiles() {
+        for (int i = 1; i <= 6; ++i) {
+            QFile f(dir.filePath(QStringLiteral("Quib%1.bmp").arg(i)));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("BM");
+        }
+        QFile ini(dir.filePath("Quelm.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Section]\nPic\x8B\xE6\x95\xAA= 2\n");
+    }
+    QProcess* StartShow(const QStringList& args = {QStringLiteral("/s")}) {
+        QProcess* p = Start(args);
+        EXPECT_TRUE(WaitFor([] { return WindowWithTitleExists(QStringLiteral("Quib_Main")); }, 10000));
+        return p;
+    }
+    static void XdoTool(const QStringList& args) {
+        QProcess x;
+        x.start(QStringLiteral("xdotool"), args);
+        ASSERT_TRUE(x.waitForFinished(5000));
+    }
+};
+
+TEST_F(Program, HelpAndVersionPrintAndEnd) {
+    QByteArray out;
+    EXPECT_EQ(RunToEnd({"--help"}, 5000, &out), 0);
+    EXPECT_TRUE(out.contains("Usage: quelm")) << out.constData();
+    EXPECT_EQ(RunToEnd({"--version"}, 5000, &out), 0);
+    EXPECT_TRUE(out.startsWith("quelm ")) << out.constData();
+}
+
+TEST_F(Program, UnknownSwitchesEndAtOnceShowingNothing) {
+    for (const QStringList& args : {QStringList{"/a"}, QStringList{"S"}, QStringList{"xyz"}}) {
+        EXPECT_EQ(RunToEnd(args), 0) << args.join(' ').toStdString();
+    }
+    EXPECT_FALSE(WindowWithTitleExists(QStringLiteral("Quib_Main")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("Quelm.ini"))) << "nothing is written";
+}
+
+TEST_F(Program, ARunningShowMakesEveryNewStartEndAtOnce) {
+    QProcess* show = StartShow();
+    for (const QStringList& args : {QStringList{"/s"}, QStringList{"/c"}, QStringList{"/p", "1234"}, QStringList{}}) {
+        EXPECT_EQ(RunToEnd(args, 5000), 0) << args.join(' ').toStdString();
+    }
+    EXPECT_EQ(show->state(), QProcess::Running);
+}
+
+TEST_F(Program, TheOpenSettingsDialogMakesNewStartsEndAtOnce) {
+    QProcess* dialog = Start({"/c"});
+    ASSERT_TRUE(WaitFor([] { return WindowWithTitleExists(QStringLiteral("<Quelm>")); }, 10000));
+    EXPECT_EQ(RunToEnd({"/s"}), 0);
+    EXPECT_EQ(RunToEnd({"/c"}), 0);
+    EXPECT_FALSE(WindowWithTitleExists(QStringLiteral("Quib_Main")));
+    dialog->terminate(); // closes the dialog as its close box would
+    EXPECT_TRUE(dialog->waitForFinished(5000));
+    EXPECT_FALSE(QFile::exists(dir.filePath("Quelm.ini"))) << "closing saves nothing";
+}
+
+TEST_F(Program, SpaceEndsTheShowAndRemovesTheWallFiles) {
+    PlantWallFiles();
+    QProcess* show = StartShow();
+    XdoTool({"key", "space"});
+    EXPECT_TRUE(show->waitForFinished(5000));
+    EXPECT_FALSE(WallFilesPresent());
+}
+
+TEST_F(Program, EscEndsTheShowButShiftAloneAndMouseMovesDoNot) {
+    PlantWallFiles();
+    QProcess* show = StartShow();
+    XdoTool({"key", "shift"});
+    XdoTool({"key", "Left"});
+    XdoTool({"key", "F5"});
+    XdoTool({"mousemove", "100", "100"});
+    XdoTool({"mousemove", "300", "200"});
+    EXPECT_FALSE(show->waitForFinished(800)) << "the show ended without a character key";
+    EXPECT_TRUE(WallFilesPresent());
+    XdoTool({"key", "Escape"});
+    EXPECT_TRUE(show->waitForFinished(5000));
+    EXPECT_FALSE(WallFilesPresent());
+}
+
+TEST_F(Program, AClickEndsTheShowAndRemovesTheWallFiles) {
+    PlantWallFiles();
+    QProcess* show = StartShow({});
+    XdoTool({"click", "1"});
+    EXPECT_TRUE(show->waitForFinished(5000));
+    EXPECT_FALSE(WallFilesPresent());
+}
+
+TEST_F(Program, TerminationSignalRunsTheCloseRequest) {
+    PlantWallFiles();
+    QProcess* show = StartShow();
+    show->terminate();
+    EXPECT_TRUE(show->waitForFinished(2000));
+    EXPECT_EQ(show->exitStatus(), QProcess::NormalExit);
+    EXPECT_FALSE(WallFilesPresent());
+}
+
+// Children of `parent` with their titles' sizes.
+std::vector<std::pair<xcb_window_t, QSize>> ChildWindows(uint32_t parent) {
+    std::vector<std::pair<xcb_window_t, QSize>> out;
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr)) {
+        xcb_window_t* kids = xcb_query_tree_children(tree);
+        for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+            auto* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, kids[i]), nullptr);
+            if (g) out.emplace_back(kids[i], QSize(g->width, g->height));
+            std::free(g);
+        }
+        std::free(tree);
+    }
+    xcb_disconnect(c);
+    return out;
+}
+
+TEST_F(Program, PreviewFillsTheHostWindowAndEndsWhenTheHostGoes) {
+    auto host = std::make_unique<QRasterWindow>();
+    host->setGeometry(50, 50, 300, 220);
+    host->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(host.get()));
+    const auto hostId = static_cast<uint32_t>(host->winId());
+    QProcess* preview = Start({"/p", QString::number(hostId)});
+    ASSERT_TRUE(WaitFor([&] { return !ChildWindows(hostId).empty(); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return ChildWindows(hostId).front().second == QSize(300, 220); }, 5000));
+    EXPECT_TRUE(WindowWithTitleExists(QStringLiteral("Preview Window")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("Quelm.ini")));
+
+    QElapsedTimer t;
+    host.reset(); // the host goes away, and our child with it
+    t.start();
+    QGuiApplication::sync();
+    EXPECT_TRUE(preview->waitForFinished(3000));
+    EXPECT_LT(t.elapsed(), 1000) << "the preview outlived its host by " << t.elapsed() << " ms";
+}
+
+TEST_F(Program, PreviewWithAHandleThatIsNotAWindowEndsShowingNothing) {
+    EXPECT_EQ(RunToEnd({"/p", "1234"}, 3000), 0);
+    EXPECT_EQ(RunToEnd({"/p:abc"}, 3000), 0);
+    EXPECT_FALSE(WindowWithTitleExists(QStringLiteral("Preview Window")));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -163,6 +163,7 @@ void Command::DrawFace(ButtonPicture picture, bool gradientInverted)
         CopyPiece(source, piece);
 
     lastPicture_ = picture;
+    ++paintCount_;
     update();
     PlaceCaption(widthTwips, heightTwips);
 }

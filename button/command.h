@@ -74,6 +74,8 @@ public:
     bool MouseTimerActive() const;
     // The picture the face was last painted with (None before the first paint).
     ButtonPicture LastPicture() const { return lastPicture_; }
+    // How many times the face has been painted since the button was made.
+    int PaintCount() const { return paintCount_; }
     // Twips per screen pixel horizontally and vertically (15 at 96 dpi).
     double TwipsPerPixelX() const;
     double TwipsPerPixelY() const;
@@ -112,6 +114,7 @@ private:
     bool opaque_ = true;
     uint32_t fontColour_ = 0;
     ButtonPicture lastPicture_ = ButtonPicture::None;
+    int paintCount_ = 0;
     FaceLayout layout_;
 };
 

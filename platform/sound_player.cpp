@@ -1,0 +1,40 @@
+#include "platform/sound_player.h"
+
+#include "platform/file_player.h"
+#include "platform/pulse_output.h"
+#include "platform/sound_stream.h"
+
+#include <chrono>
+#include <thread>
+
+namespace quelm::mm {
+
+SoundPlayer::SoundPlayer() = default;
+SoundPlayer::~SoundPlayer() = default;
+
+bool SoundPlayer::Playing() const { return current_ && current_->Playing(); }
+
+bool SoundPlayer::PlaySound(const QString* file, uint32_t flags) {
+    if (flags & SND_MEMORY) return false;
+    if (file && (flags & SND_LOOP) && !(flags & SND_ASYNC)) return false;
+    if (file && (flags & SND_NOSTOP) && Playing()) return false;
+    current_.reset();  // stops the sound that was playing
+    if (!file) return true;
+    FileOpenResult result;
+    auto source = OpenAudioFile(*file, true, &result);
+    if (!source) return false;
+    auto stream = std::make_unique<sound::SoundStream>(std::move(source), "Quelm sound");
+    std::string error;
+    if (!stream->Play(0, -1, (flags & SND_LOOP) != 0, &error)) return false;
+    if (!(flags & SND_ASYNC)) {
+        // The synchronous form: the caller chose to wait until the sound has been heard.
+        while (stream->Playing()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return true;
+    }
+    current_ = std::move(stream);
+    return true;
+}
+
+uint32_t WaveOutDeviceCount() { return static_cast<uint32_t>(sound::CountSoundOutputs()); }
+
+} // namespace quelm::mm

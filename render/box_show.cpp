@@ -1,22 +1,28 @@
-// Transitional: replaced by the real renderer.
 #include "render/box_show.h"
 
+#include "platform/gl_direct3d.h"
+#include "render/box_renderer.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+
 namespace quelm {
-namespace {
-class PendingRenderer final : public ShowRenderer {
-public:
-    void CaptureDesktopWalls() override {}
-    void PrepareUserWalls() override {}
-    bool InitDevice(QWindow&) override { return false; }
-    void BuildBoxVertices() override {}
-    void InitScene() override {}
-    void StartMotion() override {}
-    void Tick() override {}
-    void ReleaseVertexBuffer() override {}
-    void ReleaseDevice() override {}
-};
-} // namespace
-std::unique_ptr<ShowRenderer> MakeBoxShow(Settings&, const std::filesystem::path&) {
-    return std::make_unique<PendingRenderer>();
+
+void ShowDeviceError(const std::string& text) {
+    const QString message = QString::fromStdString(text);
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QMessageBox box(QMessageBox::NoIcon, QString(), message, QMessageBox::Ok);
+        box.exec();
+    } else {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
 }
+
+std::unique_ptr<ShowRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder) {
+    return std::make_unique<BoxRenderer>(settings, wallFolder, [] { return d3d::CreateGlDirect3D(); },
+                                         ShowDeviceError);
+}
+
 } // namespace quelm

@@ -1,0 +1,56 @@
+#include "render/box_device.h"
+
+namespace quelm {
+
+std::string DeviceErrorText(d3d::HResult hr) { return std::to_string(hr) + " " + d3d::Describe(hr); }
+
+d3d::PresentParameters FullScreenParameters(const d3d::DisplayMode& mode, QWindow* window) {
+    d3d::PresentParameters p;
+    p.BackBufferWidth = mode.Width;
+    p.BackBufferHeight = mode.Height;
+    p.BackBufferFormat = mode.format;
+    p.BackBufferCount = 1;
+    p.MultiSampleType = 0;
+    p.SwapEffect = d3d::kSwapEffectDiscard;
+    p.hDeviceWindow = window;
+    p.Windowed = false;
+    p.EnableAutoDepthStencil = true;
+    p.AutoDepthStencilFormat = d3d::Format::D16;
+    p.Flags = 0;
+    p.FullScreen_RefreshRateInHz = 0;       // the adapter's default rate
+    p.FullScreen_PresentationInterval = 0;  // the default: one vertical retrace
+    return p;
+}
+
+BoxDevice::BoxDevice(Direct3DCreator root, ErrorReporter report)
+    : root_(std::move(root)), report_(std::move(report)) {}
+
+BoxDevice::~BoxDevice() = default;
+
+bool BoxDevice::InitDevice(QWindow* window) {
+    const d3d::HResult hr = [&]() -> d3d::HResult {
+        direct3d_ = root_ ? root_() : nullptr;
+        if (!direct3d_)
+            return d3d::kErrNotAvailable;
+        d3d::DisplayMode mode;
+        if (const d3d::HResult r = direct3d_->GetAdapterDisplayMode(kDefaultAdapter, mode); d3d::Failed(r))
+            return r;
+        const d3d::PresentParameters parameters = FullScreenParameters(mode, window);
+        return direct3d_->CreateDevice(kDefaultAdapter, d3d::DevType::Hal, d3d::kCreateSoftwareVertexProcessing,
+                                       parameters, device_);
+    }();
+    if (d3d::Failed(hr) || !device_) {
+        device_.reset();
+        if (report_)
+            report_(DeviceErrorText(d3d::Failed(hr) ? hr : d3d::kErrNotAvailable));
+        return false;
+    }
+    return true;
+}
+
+void BoxDevice::ReleaseDevice() {
+    device_.reset();
+    direct3d_.reset();
+}
+
+} // namespace quelm

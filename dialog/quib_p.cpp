@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -132,6 +133,12 @@ void QuibP::BuildControls() {
         label->setAlignment(design.look == LabelLook::PanelLeft ? Qt::AlignLeft | Qt::AlignTop
                                                                 : Qt::AlignHCenter | Qt::AlignTop);
         place(label, design.in, design.at);
+        // The Gothic face that stands in for the design's is a little wider: a caption on
+        // the panel that would be cut grows to the right instead.
+        if (design.look == LabelLook::PanelLeft) {
+            const int needed = QFontMetrics(textFont).horizontalAdvance(design.text) + 1;
+            if (needed > label->width()) label->resize(needed, label->height());
+        }
         if (auto* caption = qobject_cast<CaptionLabel*>(label)) {
             const int k = design.index;
             if (design.role == LabelRole::PictureSource)

@@ -48,9 +48,17 @@ void CaptionLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 Thumbnail::Thumbnail(QWidget* parent) : QWidget(parent) {}
 
-void Thumbnail::resizeEvent(QResizeEvent*) {
-    const QSize inner = rect().adjusted(kBorderPixels, kBorderPixels, -kBorderPixels, -kBorderPixels).size();
-    QImage grown(inner.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+void Thumbnail::resizeEvent(QResizeEvent*) { FitRetained(); }
+
+// The retained image follows the inner area; drawing may come before the first resize
+// event (a hidden window gets its resize events when shown).
+void Thumbnail::FitRetained() {
+    const QSize inner = rect()
+                            .adjusted(kBorderPixels, kBorderPixels, -kBorderPixels, -kBorderPixels)
+                            .size()
+                            .expandedTo(QSize(1, 1));
+    if (retained_.size() == inner) return;
+    QImage grown(inner, QImage::Format_RGB32);
     grown.fill(Qt::white);
     if (!retained_.isNull()) {
         QPainter p(&grown);
@@ -60,6 +68,7 @@ void Thumbnail::resizeEvent(QResizeEvent*) {
 }
 
 void Thumbnail::DrawScaled(const QImage& picture, int size) {
+    FitRetained();
     const QImage squeezed = picture.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     QPainter p(&retained_);
     p.drawImage(0, 0, squeezed);

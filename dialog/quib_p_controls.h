@@ -65,6 +65,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void FitRetained();
     QImage retained_;
 };
 

@@ -108,9 +108,8 @@ TEST(ButtonStoredSet, EveryValueSurvivesARoundTripAndIsWrittenInOrder)
     t.button->SetVisible(0);
     t.button->SetEnabled(false);
     PropertyBag bag;
-    bag.WriteProperty("FirstRun", 0, "1");  // a set saved before the first use
     t.button->WriteProperties(bag);
-    EXPECT_EQ(bag.Keys(), (QStringList{"FirstRun", "Enabled", "Caption", "Font", "FontColour", "Visible"}));
+    EXPECT_EQ(bag.Keys(), (QStringList{"Enabled", "Caption", "Font", "FontColour", "Visible"}));
     EXPECT_EQ(bag.ReadProperty("Visible").toInt(), 0);
     EXPECT_EQ(bag.ReadProperty("FontColour").toLongLong(), 0x00336699);
 
@@ -120,7 +119,7 @@ TEST(ButtonStoredSet, EveryValueSurvivesARoundTripAndIsWrittenInOrder)
     EXPECT_TRUE(back.button->Font().bold());
     EXPECT_EQ(back.button->LastPicture(), ButtonPicture::Disable);  // read ends with ResetFace: nothing when disabled
     EXPECT_EQ(back.button->Visible(), 0);
-    EXPECT_EQ(back.button->FirstRun(), 1);  // FirstRun 1 in the button was left out of the set
+    EXPECT_EQ(back.button->FirstRun(), 1);
     EXPECT_EQ(back.button->FontColour(), 0x00336699u);
     EXPECT_FALSE(back.button->Enabled());
 }
@@ -145,13 +144,19 @@ TEST(ButtonStoredSet, ValuesThatCannotBeConvertedLeaveTheirFieldsAsTheyWere)
     PropertyBag numbers;
     numbers.WriteProperty("FirstRun", QStringLiteral(" 2.5 "), "1");  // half to even: 2
     numbers.WriteProperty("Visible", QStringLiteral("0"), "1");
-    numbers.WriteProperty("FontColour", QStringLiteral("&HFF00"), "0");
+    numbers.WriteProperty("FontColour", QStringLiteral(" 65280 "), "0");
     numbers.WriteProperty("Enabled", QStringLiteral("False"), true);
     t.button->ReadProperties(numbers);
     EXPECT_EQ(t.button->FirstRun(), 2);
     EXPECT_EQ(t.button->Visible(), 0);
     EXPECT_EQ(t.button->FontColour(), 0x0000FF00u);
     EXPECT_FALSE(t.button->Enabled());
+
+    // "&HFF00" is the 16-bit number -256, which is no colour: the colour stays.
+    PropertyBag hex;
+    hex.WriteProperty("FontColour", QStringLiteral("&HFF00"), "0");
+    t.button->ReadProperties(hex);
+    EXPECT_EQ(t.button->FontColour(), 0x0000FF00u);
 }
 
 TEST(ButtonFirstUse, ButtonWithoutStoredSetStartsDisabledAndFirstEnabledReadMakesItUsable)

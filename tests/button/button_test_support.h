@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QImage>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -21,6 +22,7 @@ constexpr int kTwipsPerPixel = 15;  // at the pinned 96 dpi
 
 struct HostWithButton {
     std::unique_ptr<QWidget> host;
+    QWidget* focusSink = nullptr;  // first in the focus chain: takes the focus on activation
     Command* button = nullptr;
 
     // A host 400 x 200 pixels with a button of the given twip size at (40, 40) pixels,
@@ -29,6 +31,9 @@ struct HostWithButton {
     {
         host = std::make_unique<QWidget>();
         host->setGeometry(100, 100, 400, 200);
+        focusSink = new QWidget(host.get());
+        focusSink->setFocusPolicy(Qt::StrongFocus);
+        focusSink->setGeometry(10, 150, 20, 20);
         button = new Command(host.get());
         if (readEmptySet)
             button->ReadProperties(PropertyBag{});
@@ -36,6 +41,8 @@ struct HostWithButton {
         host->show();
         host->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(host.get()));
+        EXPECT_FALSE(button->hasFocus());
+        MovePointer(OffButton());
     }
 
     QWindow* Window() const { return host->windowHandle(); }
@@ -54,8 +61,22 @@ struct HostWithButton {
     }
     void Press(Qt::MouseButton b, QPoint hostPoint) const { QTest::mousePress(Window(), b, {}, hostPoint); }
     void Release(Qt::MouseButton b, QPoint hostPoint) const { QTest::mouseRelease(Window(), b, {}, hostPoint); }
-    // A move event alone, with the buttons QTest holds; the real pointer stays where it is.
-    void MoveEvent(QPoint hostPoint) const { QTest::mouseMove(Window(), hostPoint); }
+    // Move events alone, with the buttons QTest holds; the real pointer stays where it is.
+    // Qt drops a move to the point of the last one, so the point is reached by way of a
+    // neighbour.
+    void MoveEvent(QPoint hostPoint) const
+    {
+        QTest::mouseMove(Window(), hostPoint + QPoint(1, 0));
+        QTest::mouseMove(Window(), hostPoint);
+    }
+    // A release delivered to the button alone, without a press before it.
+    void ReleaseOnly(Qt::MouseButton b) const
+    {
+        const QPointF local = button->rect().center();
+        QMouseEvent release(QEvent::MouseButtonRelease, local, button->mapToGlobal(local), b, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(button, &release);
+    }
 
     QImage Face() const { return button->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 };

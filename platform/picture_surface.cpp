@@ -2,12 +2,11 @@
 
 #include "platform/picture_loading.h"
 
-#include <QBuffer>
-#include <QImageWriter>
-#include <QPainter>
-#include <QSaveFile>
+#include <QFile>
 
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 namespace quelm {
@@ -88,28 +87,105 @@ void PictureSurface::StretchBlt(int x, int y, int width, int height, const QImag
     }
 }
 
+namespace {
+
+constexpr int kBitmapFileHeaderBytes = 14, kBitmapInfoHeaderBytes = 40;
+constexpr int kBitmapHeaderBytes = kBitmapFileHeaderBytes + kBitmapInfoHeaderBytes;
+constexpr int kBitmapBitsPerPixel = 24;
+constexpr uint32_t kBitmapUncompressed = 0; // BI_RGB
+
+void PutLe(char* at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) at[i] = char(value >> (8 * i) & 0xFF);
+}
+
+int64_t BitmapRowBytes(int width) { return (int64_t(width) * 3 + 3) / 4 * 4; }
+
+// BITMAPFILEHEADER and BITMAPINFOHEADER of a bottom-up 24-bit bitmap.
+void PutBitmapHeaders(char* h, const QImage& image) {
+    const int64_t pixelBytes = BitmapRowBytes(image.width()) * image.height();
+    std::memset(h, 0, kBitmapHeaderBytes);
+    h[0] = 'B';
+    h[1] = 'M';
+    PutLe(h + 2, uint32_t(kBitmapHeaderBytes + pixelBytes), 4);
+    PutLe(h + 10, kBitmapHeaderBytes, 4);
+    PutLe(h + 14, kBitmapInfoHeaderBytes, 4);
+    PutLe(h + 18, uint32_t(image.width()), 4);
+    PutLe(h + 22, uint32_t(image.height()), 4);
+    PutLe(h + 26, 1, 2); // planes
+    PutLe(h + 28, kBitmapBitsPerPixel, 2);
+    PutLe(h + 30, kBitmapUncompressed, 4);
+    PutLe(h + 34, uint32_t(pixelBytes), 4);
+    PutLe(h + 38, uint32_t(image.dotsPerMeterX()), 4);
+    PutLe(h + 42, uint32_t(image.dotsPerMeterY()), 4);
+}
+
+// Row `y` of a 32-bit RGB image as the bitmap stores it: blue, green, red, zero padding.
+void PutBitmapRow(char* out, const QImage& image, int y) {
+    const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    auto* o = reinterpret_cast<unsigned char*>(out);
+    const int width = image.width();
+    for (int x = 0; x < width; ++x, o += 3) {
+        o[0] = uchar(qBlue(in[x]));
+        o[1] = uchar(qGreen(in[x]));
+        o[2] = uchar(qRed(in[x]));
+    }
+    std::memset(o, 0, size_t(BitmapRowBytes(width) - int64_t(width) * 3));
+}
+
+} // namespace
+
 QByteArray PictureSurface::BitmapBytes() const {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "bmp"); // Qt writes 32-bit RGB images as 24-bit bitmaps
-    if (!writer.write(image_)) return {};
+    const int64_t rowBytes = BitmapRowBytes(Width());
+    const int64_t total = kBitmapHeaderBytes + rowBytes * Height();
+    if (total > std::numeric_limits<uint32_t>::max()) return {};
+    QByteArray bytes(qsizetype(total), Qt::Uninitialized);
+    if (bytes.size() != total) return {};
+    PutBitmapHeaders(bytes.data(), image_);
+    for (int y = 0; y < Height(); ++y) // bottom row first
+        PutBitmapRow(bytes.data() + kBitmapHeaderBytes + rowBytes * (Height() - 1 - y), image_, y);
     return bytes;
 }
 
 bool PictureSurface::SaveBitmap(const std::filesystem::path& file) const {
-    const QByteArray bytes = BitmapBytes();
-    return !bytes.isEmpty() && WriteFileWhole(file, bytes);
+    // Streamed in slices of rows: no second copy of a large picture in memory.
+    constexpr int64_t kSliceBytes = 1 << 20;
+    const int64_t rowBytes = BitmapRowBytes(Width());
+    if (kBitmapHeaderBytes + rowBytes * Height() > std::numeric_limits<uint32_t>::max()) return false;
+    return WriteFileWhole(file, [&](QIODevice& out) {
+        char header[kBitmapHeaderBytes];
+        PutBitmapHeaders(header, image_);
+        if (out.write(header, kBitmapHeaderBytes) != kBitmapHeaderBytes) return false;
+        const int rowsPerSlice = int(std::max<int64_t>(1, kSliceBytes / rowBytes));
+        std::vector<char> slice(size_t(rowBytes * rowsPerSlice));
+        for (int y = Height() - 1; y >= 0;) { // bottom row first
+            int rows = 0;
+            for (; rows < rowsPerSlice && y >= 0; ++rows, --y) PutBitmapRow(slice.data() + rowBytes * rows, image_, y);
+            if (out.write(slice.data(), rowBytes * rows) != rowBytes * rows) return false;
+        }
+        return true;
+    });
 }
 
 bool WriteFileWhole(const std::filesystem::path& file, const QByteArray& bytes) {
-    QSaveFile out(QString::fromStdString(file.string()));
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    if (out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
+    return WriteFileWhole(file, [&](QIODevice& out) { return out.write(bytes) == bytes.size(); });
+}
+
+bool WriteFileWhole(const std::filesystem::path& file, const std::function<bool(QIODevice&)>& write) {
+    // Written beside the file, then renamed over it. Not synced to disk: the wall files
+    // live only while the show runs.
+    std::filesystem::path part = file;
+    part += ".part";
+    QFile out(QString::fromStdString(part.string()));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    const bool written = write(out) && out.flush();
+    out.close();
+    std::error_code error;
+    if (written) std::filesystem::rename(part, file, error);
+    if (!written || error) {
+        std::filesystem::remove(part, error);
         return false;
     }
-    return out.commit();
+    return true;
 }
 
 } // namespace quelm

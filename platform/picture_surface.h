@@ -19,6 +19,9 @@
 #include <QRect>
 
 #include <filesystem>
+#include <functional>
+
+class QIODevice;
 
 namespace quelm {
 
@@ -72,7 +75,9 @@ private:
     StretchMode stretchMode_ = StretchMode::ColorOnColor;
 };
 
-// Writes `bytes` to `file` whole, or leaves `file` as it was.
+// Writes `bytes` (or what `write` puts out, when it returns true) to `file` whole, or
+// leaves `file` as it was.
 bool WriteFileWhole(const std::filesystem::path& file, const QByteArray& bytes);
+bool WriteFileWhole(const std::filesystem::path& file, const std::function<bool(QIODevice&)>& write);
 
 } // namespace quelm

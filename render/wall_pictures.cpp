@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -115,7 +116,8 @@ void CaptureDesktopWalls(WallSurfaces& surfaces, const std::filesystem::path& fo
     master.BitBlt(0, 0, w, h, desktop, 0, 0);
 
     // Wall 5's mirror is drawn while the other five are written.
-    auto mirrored = std::async(std::launch::async, [&] {
+    // (Drawn here in turn when no thread can be started.)
+    auto mirrored = std::async(std::launch::async | std::launch::deferred, [&] {
         PictureSurface mirror;
         mirror.SetSize(w, h);
         mirror.SetStretchMode(PictureSurface::StretchMode::ColorOnColor);
@@ -166,7 +168,11 @@ void PrepareUserWalls(WallSurfaces& surfaces, const Settings& settings, const st
         }
     };
     std::vector<std::thread> workers;
-    for (unsigned i = 1; i < WorkerCount(); ++i) workers.emplace_back(work);
+    try {
+        for (unsigned i = 1; i < WorkerCount(); ++i) workers.emplace_back(work);
+    } catch (const std::system_error&) {
+        // No more threads to be had: the ones running, this one included, share the walls.
+    }
     work();
     for (auto& t : workers) t.join();
 

@@ -17,16 +17,27 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# X server on a free display number it picks itself.
-exec {dfd}<> <(:)
-Xvfb -displayfd "$dfd" -screen 0 "${QUELM_SCREEN:-1024x768x24}" -noreset -nolisten tcp \
-  >"$work/xvfb.log" 2>&1 &
-pids+=($!)
+# X server on a free display number it picks itself. Several servers starting at once can
+# race for the same number; a server that loses the race is started again.
 display=""
-for _ in $(seq 1 100); do
-  read -r -t 0.1 display <&"$dfd" && break
+for attempt in 1 2 3 4 5; do
+  exec {dfd}<> <(:)
+  Xvfb -displayfd "$dfd" -screen 0 "${QUELM_SCREEN:-1024x768x24}" -noreset -nolisten tcp \
+    >"$work/xvfb.log" 2>&1 &
+  xpid=$!
+  for _ in $(seq 1 100); do
+    read -r -t 0.1 display <&"$dfd" && break
+    kill -0 "$xpid" 2>/dev/null || break
+  done
+  exec {dfd}<&-
+  if [ -n "$display" ] && kill -0 "$xpid" 2>/dev/null; then
+    pids+=("$xpid")
+    break
+  fi
+  kill "$xpid" 2>/dev/null; { wait "$xpid"; } 2>/dev/null
+  display=""
+  sleep "0.$((RANDOM % 5 + 1))"
 done
-exec {dfd}<&-
 if [ -z "$display" ]; then
   echo "with-services: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1
 fi

@@ -17,9 +17,7 @@ QImage Mark(QRgb inside) {
     QImage image(kMarkPixels, kMarkPixels, QImage::Format_RGB32);
     image.fill(kMarkFrame);
     for (int y = 1; y < kMarkPixels - 1; ++y)
-        for (int x = 1; x < kMarkPixels - 1; ++x) image.setPixel(x, y, kMarkFace);
-    for (int y = 2; y < kMarkPixels - 2 && inside != kMarkFace; ++y)
-        for (int x = 2; x < kMarkPixels - 2; ++x) image.setPixel(x, y, inside);
+        for (int x = 1; x < kMarkPixels - 1; ++x) image.setPixel(x, y, inside);
     return image;
 }
 } // namespace

@@ -20,7 +20,9 @@
 #include <QScreen>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QFileDialog>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -48,10 +50,11 @@ protected:
     }
 
     // Reads the settings from the INI file as a start does, then loads and shows the dialog.
-    void Open() {
+    // With realFileDialog the dialog keeps its own file chooser, Qt's file dialog.
+    void Open(bool realFileDialog = false) {
         LoadSettings(settings_, ini_);
         dialog_ = std::make_unique<QuibP>(settings_, ini_);
-        dialog_->SetFileChooser([this](QWidget*, const QString& title, const dialog::FileFilter& filter) {
+        if (!realFileDialog) dialog_->SetFileChooser([this](QWidget*, const QString& title, const dialog::FileFilter& filter) {
             requests_.push_back({title, filter});
             if (answers_.empty()) return QString();
             QString next = answers_.front();
@@ -516,6 +519,74 @@ TEST_F(QuibPTest, HomePageOpensOnceUnderTheBusyPointerAndTheDialogStays) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(dialog_->isVisible());
     EXPECT_FALSE(IniExists());
+}
+
+TEST_F(QuibPTest, QtFileDialogShowsTheTitleAndFilterAndItsChoiceIsTaken) {
+    const QString picture = WritePicture(QStringLiteral("chosen.bmp"), Halves(40, 40, Qt::red, Qt::red));
+    Open(/*realFileDialog=*/true);
+    QString seenTitle;
+    QStringList seenFilters;
+    bool found = false;
+    // The file dialog is modal: it is answered from the event loop it runs.
+    QTimer::singleShot(0, [&] {
+        QTest::qWaitFor([&] { return QApplication::activeModalWidget() != dialog_.get(); }, 5000);
+        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!files) return;
+        found = true;
+        seenTitle = files->windowTitle();
+        seenFilters = files->nameFilters();
+        files->selectFile(picture);
+        static_cast<QDialog*>(files)->accept(); // public in QDialog
+    });
+    Click(QStringLiteral("Cmd_Pic5"));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(seenTitle, QStringLiteral("ﾌｧｲﾙを開く"));
+    EXPECT_EQ(seenFilters, QStringList{QStringLiteral("画像ﾌｧｲﾙ (bmp jpg gif) (*.bmp *.jpg *.gif)")});
+    EXPECT_EQ(settings_.PicPath[5], picture);
+    EXPECT_EQ(PathField(5)->text(), picture);
+    EXPECT_EQ(Thumb(5)->Retained().pixel(3, 3), qRgb(255, 0, 0));
+
+    // Cancelled: nothing changes.
+    QTimer::singleShot(0, [&] {
+        QTest::qWaitFor([&] { return QApplication::activeModalWidget() != dialog_.get(); }, 5000);
+        if (auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) files->reject();
+    });
+    Click(QStringLiteral("Cmd_Pic5"));
+    EXPECT_EQ(settings_.PicPath[5], picture);
+}
+
+// Counts the windows other than the dialog that are shown: the opening and closing
+// animations show one each time they play.
+class ShownWindows : public QObject {
+public:
+    explicit ShownWindows(QWidget* except) : except_(except) { qApp->installEventFilter(this); }
+    ~ShownWindows() override { qApp->removeEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            if (auto* w = qobject_cast<QWidget*>(watched); w && w->isWindow() && w != except_) ++count;
+        return false;
+    }
+
+private:
+    QWidget* except_;
+};
+
+TEST_F(QuibPTest, EveryWayOfClosingPlaysTheClosingAnimation) {
+    for (const char* way : {"Cmd_Set", "Cmd_Can", "close box"}) {
+        settings_ = Settings{};
+        Open();
+        ShownWindows shown(dialog_.get());
+        if (QString::fromLatin1(way).startsWith(QLatin1String("Cmd_")))
+            Click(QString::fromLatin1(way));
+        else
+            dialog_->close();
+        EXPECT_FALSE(dialog_->isVisible()) << way;
+        EXPECT_EQ(shown.count, 1) << way;
+        dialog_.reset();
+    }
 }
 
 } // namespace

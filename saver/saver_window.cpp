@@ -1,6 +1,7 @@
 #include "saver/saver_window.h"
 
 #include "platform/cursor.h"
+#include "platform/x11_windows.h"
 #include "saver/load_rules.h"
 
 #include <QCoreApplication>
@@ -37,6 +38,18 @@ SaverWindow::SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& 
         setScreen(screen);
         setGeometry(screen->geometry());
         timer3_.SetRefreshRate(screen->refreshRate());
+    }
+    if (InHost()) {
+        // Inside a daemon's window: a child that fills it. On the root window itself the
+        // show is a window above everything that no window manager handles.
+        if (options_.hostWindow == x11::RootWindow()) {
+            setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+        } else if (QWindow* host = QWindow::fromWinId(options_.hostWindow)) {
+            setParent(host);
+            if (auto rect = x11::WindowRect(options_.hostWindow)) setGeometry(0, 0, rect->width(), rect->height());
+        }
+        hostWatch_.setInterval(kHostWatchMs);
+        connect(&hostWatch_, &QTimer::timeout, this, &SaverWindow::WatchHost);
     }
     // The native window exists from here on, unseen, so that the device can be made on it.
     create();
@@ -77,6 +90,11 @@ void SaverWindow::Load() {
     RunStep([this] { renderer_.InitScene(); });
     RunStep([this] { renderer_.StartMotion(); });
     RunStep([this] {
+        if (InHost()) {
+            show();
+            hostWatch_.start();
+            return;
+        }
         setWindowStates(Qt::WindowFullScreen);
         show();
         requestActivate();
@@ -92,6 +110,16 @@ void SaverWindow::OnTimer2() {
     bool polling = false;
     RunStep([&] { polling = music_.CDPoll(); });
     if (!polling) timer2_.stop();
+}
+
+void SaverWindow::WatchHost() {
+    auto rect = x11::WindowRect(options_.hostWindow);
+    if (!rect) {
+        hostWatch_.stop();
+        close();
+        return;
+    }
+    if (parent() && rect->size() != size()) resize(rect->size());
 }
 
 void SaverWindow::EndShow() {
@@ -115,13 +143,14 @@ bool SaverWindow::event(QEvent* e) {
 void SaverWindow::keyPressEvent(QKeyEvent* e) {
     // Keys that produce a character end the show; Shift, Ctrl, Alt, arrows and function
     // keys produce none.
-    if (!e->text().isEmpty()) EndShow();
+    // In a daemon's window the daemon decides when the show ends.
+    if (!e->text().isEmpty() && !InHost()) EndShow();
 }
 
 void SaverWindow::mousePressEvent(QMouseEvent*) { pressed_ = true; }
 
 void SaverWindow::mouseReleaseEvent(QMouseEvent* e) {
-    if (pressed_ && QRect(QPoint(0, 0), size()).contains(e->position().toPoint())) EndShow();
+    if (pressed_ && !InHost() && QRect(QPoint(0, 0), size()).contains(e->position().toPoint())) EndShow();
     pressed_ = false;
 }
 
@@ -130,6 +159,7 @@ void SaverWindow::CloseRequest() {
     closing_ = true;
     timer3_.Stop();
     timer1_.stop();
+    hostWatch_.stop();
     if (timer2_.isActive()) {
         timer2_.stop();
         RunStep([this] { music_.CDClose(); });

@@ -18,11 +18,16 @@ inline const QString kSaverTitle = QStringLiteral("Quib_Main");
 inline constexpr int kTimer1IntervalMs = 1000; // MP3 keep-alive
 inline constexpr int kTimer2IntervalMs = 200;  // CD poll
 inline constexpr int kTimer3IntervalMs = 1;    // one frame
+inline constexpr int kHostWatchMs = 200;       // how often a daemon's window is looked at
 
 struct SaverOptions {
     std::filesystem::path wallFolder;
     bool cursorHiddenAtStart = false; // the command line's second character was "S"
     bool grabInput = true;            // take keyboard and mouse (no window manager needed)
+    // A daemon's window to show the box in (0: the show's own full-screen window). There the
+    // window follows the host's size, input does not end the show, and the host's going
+    // away runs the close request.
+    uint32_t hostWindow = 0;
     std::function<void()> endProgram; // runs last in the close request
 };
 
@@ -52,6 +57,8 @@ protected:
 private:
     void CloseRequest();
     void OnTimer2();
+    void WatchHost();
+    bool InHost() const { return options_.hostWindow != 0; }
 
     Settings& settings_;
     ShowRenderer& renderer_;
@@ -60,6 +67,7 @@ private:
     QTimer timer1_;
     QTimer timer2_;
     FramePacer timer3_;
+    QTimer hostWatch_;
     bool pressed_ = false;
     bool closing_ = false;
 };

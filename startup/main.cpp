@@ -1,5 +1,6 @@
 // quelm: a 3D screensaver. See --help.
 #include "platform/program.h"
+#include "startup/hack_mode.h"
 #include "startup/quelm_app.h"
 
 #include <QApplication>
@@ -41,5 +42,6 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     quelm::program::SetCommandLine(commandLine);
+    if (auto hack = quelm::ParseHackArguments(args)) return quelm::RunHack(app, *hack);
     return quelm::RunMain(app, commandLine);
 }

@@ -7,12 +7,18 @@
 #include "platform/x11_windows.h"
 #include "render/box_show.h"
 #include "saver/saver_window.h"
+#include "platform/instance_lock.h"
+#include "platform/x11_screenshot.h"
+#include "startup/hack_mode.h"
 #include "startup/mode_dispatch.h"
 #include "startup/preview_window.h"
 #include "startup/settings.h"
 #include "startup/signal_close.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QWidget>
 
 namespace quelm {
@@ -41,10 +47,57 @@ int RunSaver(QApplication& app, Mode mode) {
     SaverWindow window(settings, *renderer, *music, options);
     RouteTerminationSignals([&window] { window.close(); });
     window.Load();
-    return app.exec();
+    const int code = app.exec();
+    // The device is freed while the window it draws on still exists.
+    renderer.reset();
+    music.reset();
+    return code;
+}
+
+// Where a hack-mode show keeps its wall files: a folder of its own, so that the shows a
+// daemon starts on several monitors at once never share them.
+QString PrivateWallFolderTemplate() {
+    QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (base.isEmpty() || !QDir(base).exists()) base = QDir::tempPath();
+    return base + QStringLiteral("/quelm-walls-XXXXXX");
 }
 
 } // namespace
+
+int RunHack(QApplication& app, const HackRequest& request) {
+    const uint32_t target = request.root ? ResolveRootWindow(qEnvironmentVariable("XSCREENSAVER_WINDOW"),
+                                                             x11::VirtualRoot(), x11::RootWindow())
+                                         : request.window;
+    const auto hostRect = x11::WindowRect(target);
+    if (!hostRect) return 0; // not a window: nothing to draw in
+
+    Settings& settings = TheSettings();
+    LoadSettings(settings, program::IniPathForRead());
+    // One show of the session plays the music; a settings preview plays none.
+    const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size() : QSize();
+    const bool preview = IsPreviewSized(hostRect->width(), hostRect->height(), screen.width(), screen.height());
+    std::unique_ptr<platform::InstanceLock> musicLock;
+    if (!preview) musicLock = std::make_unique<platform::InstanceLock>(QStringLiteral("music"));
+    if (!musicLock || !musicLock->Held()) settings.BGMKind = kBgmNone;
+
+    QTemporaryDir walls(PrivateWallFolderTemplate());
+    if (!walls.isValid()) return 1;
+    const std::filesystem::path wallFolder = walls.path().toStdString();
+    std::unique_ptr<ShowRenderer> renderer = MakeBoxShow(settings, wallFolder);
+    std::unique_ptr<ShowMusic> music = MakeBackgroundMusic(settings);
+    SaverOptions options;
+    options.wallFolder = wallFolder;
+    options.grabInput = false;
+    options.hostWindow = target;
+    SaverWindow window(settings, *renderer, *music, options);
+    RouteTerminationSignals([&window] { window.close(); });
+    window.Load();
+    const int code = app.exec();
+    // The device is freed while the window it draws on still exists.
+    renderer.reset();
+    music.reset();
+    return code;
+}
 
 int RunMain(QApplication& app, const QString& commandLine) {
     if (x11::WindowWithTitleExists(kSaverTitle) || x11::WindowWithTitleExists(kSettingsTitle)) return 0;
@@ -79,6 +132,12 @@ QString HelpText() {
         "  (nothing)      run the show full screen, pointer left visible\n"
         "  /c             open the settings dialog\n"
         "  /p WINDOW-ID   show the preview inside the X window WINDOW-ID (decimal)\n"
+        "\n"
+        "For screensaver daemons (XScreenSaver, xsecurelock):\n"
+        "  -root          show the box in $XSCREENSAVER_WINDOW, else the virtual root or\n"
+        "                 the root window; ends on SIGTERM, not on keys or clicks\n"
+        "  -window-id ID  show the box in window ID (hexadecimal 0x... or decimal)\n"
+        "\n"
         "  --help         show this help and end\n"
         "  --version      show the version and end\n"
         "\n"

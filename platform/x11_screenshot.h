@@ -1,0 +1,20 @@
+#pragma once
+// The desktop picture that XScreenSaver keeps while its own window covers the screen: a
+// pixmap named by the _SCREENSAVER_SCREENSHOT property of its window (or of the root).
+// Also the virtual root (__SWM_VROOT) that some window managers and daemons put above the
+// real root window.
+#include "platform/x11_windows.h"
+
+#include <QImage>
+#include <optional>
+
+namespace quelm::x11 {
+
+// The screenshot stored on `window` or, failing that, on the root window; a null image
+// when there is none or it cannot be read.
+QImage StoredScreenshot(WindowId window);
+
+// A child of the root window that carries __SWM_VROOT, or nothing.
+std::optional<WindowId> VirtualRoot();
+
+} // namespace quelm::x11

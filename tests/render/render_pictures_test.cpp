@@ -11,6 +11,9 @@
 #include "render/view_motion.h"
 
 #include <QApplication>
+#include <QScreen>
+#include <QTest>
+#include <QWindow>
 #include <QFile>
 #include <QFont>
 #include <QImage>
@@ -464,6 +467,42 @@ TEST(RenderedShow, MissingWallFileThreeShowsNoBoxWhileTheEyeMoves) {
     const auto eyes = ReadEyeFile(RecordedEyePath(options.outputFolder));
     ASSERT_EQ(eyes.size(), 31u);
     EXPECT_NE(eyes[30][1], eyes[0][1]) << "the eye moved on";
+}
+
+// The device on a full-screen window, as the show makes it: the window was created before
+// the device (without a depth buffer), the frames are presented to the screen.
+TEST(RenderedShow, DrawsOnTheWholeScreenThroughAWindow) {
+    Walls walls;
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    QWindow window;
+    window.setFlags(Qt::Window | Qt::FramelessWindowHint);
+    window.setSurfaceType(QSurface::OpenGLSurface);
+    window.setGeometry(screen->geometry());
+    window.create();
+    Settings settings;
+    int messages = 0;
+    BoxRenderer renderer(settings, walls.Folder(), [] { return d3d::CreateGlDirect3D(); },
+                         [&](const std::string&) { ++messages; });
+    ASSERT_TRUE(renderer.InitDevice(window));
+    EXPECT_EQ(messages, 0);
+    EXPECT_GE(window.format().depthBufferSize(), 16);
+    renderer.BuildBoxVertices();
+    renderer.InitScene();
+    renderer.StartMotion();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (int tick = 0; tick < 40; ++tick)
+        renderer.Tick();
+    QCoreApplication::processEvents();
+    const QImage shot = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shot.size(), screen->size());
+    const EyeState& e = renderer.Motion().eye;
+    const RayCheck r = CheckFrame(shot, Eye{e.EyeX, e.EyeY, e.EyeZ, 0, e.EyeYaw}, walls, 16);
+    EXPECT_EQ(r.wrong, 0) << r.firstWrong;
+    EXPECT_GT(r.perWall[3], 500);
+    renderer.ReleaseVertexBuffer();
+    renderer.ReleaseDevice();
 }
 
 TEST(RecordingArguments, ParseTheDocumentedSyntaxAndRefuseBadValues) {

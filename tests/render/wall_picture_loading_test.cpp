@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <random>
 #include <sys/resource.h>
 
 namespace quelm {
@@ -111,6 +112,28 @@ TEST_F(PictureLoading, HugeDeclaredSizesAreRefusedBeforeDecoding) {
     EXPECT_FALSE(picture::LoadPictureFile(Write("small.gif", test::GifDeclaring(300, 200))).isNull());
 
     EXPECT_LT(PeakResidentKiB() - peakBefore, 64 * 1024) << "KiB more at peak";
+}
+
+// Damaged files of every kind: each either loads within the limits or cannot be loaded.
+TEST_F(PictureLoading, DamagedFilesNeverCrashTheLoader) {
+    const QImage pattern = test::WallPattern(64, 48, 6);
+    const QByteArray seeds[] = {Encoded(pattern, "BMP"), Encoded(test::IndexedPattern(64, 48, 6), "BMP"),
+                                Encoded(pattern, "JPEG"), test::GifBytes(test::IndexedPattern(64, 48, 6))};
+    std::mt19937 random(7);
+    int loaded = 0;
+    constexpr int kVariants = 1200;
+    for (int i = 0; i < kVariants; ++i) {
+        QByteArray bytes = seeds[i % 4];
+        for (int flips = int(random() % 8); flips > 0; --flips) bytes[random() % bytes.size()] = char(random());
+        if (random() % 3 == 0) bytes.truncate(random() % bytes.size());
+        const QImage image = picture::LoadPictureFile(Write("damaged", bytes));
+        if (image.isNull()) continue;
+        ++loaded;
+        EXPECT_EQ(image.format(), QImage::Format_RGB32);
+        EXPECT_LE(int64_t(image.width()) * image.height(), picture::kMaxPicturePixels);
+    }
+    EXPECT_GT(loaded, 0);
+    EXPECT_LT(loaded, kVariants);
 }
 
 class Surface : public ::testing::Test {

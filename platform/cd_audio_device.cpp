@@ -1,6 +1,7 @@
 #include "platform/cd_audio_device.h"
 
 #include <cdio/cdio.h>
+#include <cdio/logging.h>
 #include <cdio/read.h>
 #include <cdio/track.h>
 
@@ -89,6 +90,8 @@ bool ReadNumber(const std::string& text, int* value) {
 } // namespace
 
 std::unique_ptr<CdAudioDevice> CdAudioDevice::Open() {
+    // libcdio's own warnings (image quirks, missing drives) are not the user's business.
+    cdio_loglevel_default = CDIO_LOG_ERROR;
     const char* named = std::getenv(kCdDeviceVariable);
     CdIo_t* cdio = (named && *named) ? cdio_open(named, DRIVER_UNKNOWN) : cdio_open(nullptr, DRIVER_DEVICE);
     if (!cdio) return nullptr;

@@ -21,6 +21,12 @@ SoundStream::~SoundStream() {
 }
 
 bool SoundStream::Play(int64_t from, int64_t to, bool loop, std::string* error) {
+    if (lost_) {  // the server went away: start afresh with a new connection
+        Send({Action::Quit});
+        worker_.join();
+        out_.reset();
+        lost_ = false;
+    }
     if (!out_) {
         out_ = PulseOutput::Connect(source_->Rate(), source_->Channels(), name_.c_str(), error);
         if (!out_) return false;
@@ -91,7 +97,10 @@ void SoundStream::Work() {
                 finished = true;
             }
         } else {
-            if (!out_->Write(buffer.data(), got)) finished = true;
+            if (!out_->Write(buffer.data(), got)) {
+                lost_ = true;
+                finished = true;
+            }
             pos += static_cast<int64_t>(got);
             heard = std::max<int64_t>(now.from, pos - out_->PendingFrames());
         }

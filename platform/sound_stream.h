@@ -35,8 +35,9 @@ public:
     ~SoundStream(); // stops the sound and ends the worker
 
     // Plays frames [from, to) (to < 0: to the end); with `loop`, starts again at `from` after
-    // the end, without a gap. Connects to the sound server on first use: false (and `error`)
-    // when none answers. Returns once the worker has taken the command.
+    // the end, without a gap. Connects to the sound server on first use, and again after the
+    // connection broke: false (and `error`) when none answers. Returns once the worker has
+    // taken the command.
     bool Play(int64_t from, int64_t to, bool loop, std::string* error);
     // Silence at once; the position stays at the frame that was being heard.
     void Stop();
@@ -71,6 +72,7 @@ private:
     uint64_t taken_count_ = 0; // requests the worker has acted on
     std::atomic<bool> playing_{false};
     std::atomic<int64_t> heard_{0};
+    std::atomic<bool> lost_{false};  // the connection to the server broke
 };
 
 } // namespace quelm::sound

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth x11-utils x11-xserver-utils
   pulseaudio pulseaudio-utils sox lame
   libgtest-dev libgmock-dev libbenchmark-dev
+  dpkg-dev file libxml2-utils desktop-file-utils
 )
 
 missing=()

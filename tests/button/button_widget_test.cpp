@@ -112,6 +112,8 @@ TEST(ButtonClick, ClickOnUnfocusedButtonShowsPressedThenHighLightSelectAndClicks
     HostWithButton t;
     t.button->Initialize();
     QSignalSpy clicks(t.button, &Command::Click);
+    // The point is on the caption, whose mouse events count as the face's.
+    ASSERT_TRUE(t.button->findChild<QLabel*>()->geometry().contains(t.button->mapFrom(t.host.get(), t.OnButton())));
     t.MovePointer(t.OnButton());
     ASSERT_TRUE(WaitForState(t.button, ButtonState::Hover));
     ASSERT_FALSE(t.button->hasFocus());

@@ -2,7 +2,9 @@
 // Reading a picture file (BMP, JPEG or GIF) safely. A picture "cannot be loaded" when the
 // file is missing or unreadable, is not one of these three formats (told by content, not by
 // name), is cut short, declares a size above the limits below, or fails to decode. Loading
-// never crashes and never takes more memory than the declared picture needs.
+// never crashes; it holds the file and the decoded pixels, nothing larger. Decoding raises
+// Qt's process-wide image allocation limit (QImageReader::setAllocationLimit) to just
+// above kMaxPictureBytes.
 //
 // Reading is split in two steps so that a caller decoding several pictures at once can look
 // at each declared size before it commits the memory for the decoded pixels.

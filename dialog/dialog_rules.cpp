@@ -1,5 +1,6 @@
 #include "dialog/dialog_rules.h"
 
+#include "platform/codepage.h"
 #include "platform/vb_runtime.h"
 #include "startup/settings.h"
 
@@ -33,6 +34,12 @@ int16_t RepeatFromText(const QString& text, int16_t previous) {
     if (!number) return 0;
     const auto whole = vb::ToInt16(*number);
     return whole ? *whole : previous;
+}
+
+bool PathFitsRequest(const QString& path) {
+    const auto cp932 = codepage::ToCp932(path);
+    const auto bytes = cp932 ? static_cast<long long>(cp932->size()) : path.toUtf8().size();
+    return bytes < kFileNameBufferBytes;
 }
 
 QString QtNameFilter(const FileFilter& filter) {

@@ -49,6 +49,13 @@ inline const FileFilter kPictureFilter{QStringLiteral("画像ﾌｧｲﾙ (bmp j
                                        QStringLiteral("*.bmp;*.jpg;*.gif")};
 inline const FileFilter kMusicFilter{QStringLiteral("BGMﾌｧｲﾙ (MP3 WAV)"),
                                      QStringLiteral("*.MP3;*.WAV")};
+// Whether a chosen path fits the file-open request's 255-byte name buffer with its
+// terminating NUL, counted in the bytes the INI file stores it in (code page 932, or UTF-8
+// for text that code page cannot hold). A longer path would not read back whole from the
+// INI file, so the choice is refused and the old path stays.
+inline constexpr int kFileNameBufferBytes = 255;
+bool PathFitsRequest(const QString& path);
+
 // The filter as a Qt file dialog reads it: "description (pattern pattern ...)".
 QString QtNameFilter(const FileFilter& filter);
 

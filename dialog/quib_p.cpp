@@ -305,7 +305,7 @@ void QuibP::DrawThumbnail(int wall) {
 
 void QuibP::ChoosePicture(int wall) {
     const QString path = chooseFile_(this, dialog::kOpenFileTitle, dialog::kPictureFilter);
-    if (path.isEmpty()) return;
+    if (path.isEmpty() || !dialog::PathFitsRequest(path)) return;
     settings_.PicPath[wall] = path;
     pathFields_[wall]->setText(path);
     DrawThumbnail(wall);
@@ -313,7 +313,7 @@ void QuibP::ChoosePicture(int wall) {
 
 void QuibP::ChooseMusic() {
     const QString path = chooseFile_(this, dialog::kOpenFileTitle, dialog::kMusicFilter);
-    if (path.isEmpty()) return;
+    if (path.isEmpty() || !dialog::PathFitsRequest(path)) return;
     settings_.BGMFile = path;
     musicFileField_->setText(path);
 }

@@ -29,19 +29,6 @@ TEST(WindowPlacement, CentredAcrossAndAThirdDownDroppingRemainders) {
     EXPECT_EQ(WindowPlacement(100, 100, 107, 110).y, -3);
 }
 
-TEST(MusicControls, FileButtonOnlyForTheFileAndRepeatBoxOnlyForTheCd) {
-    EXPECT_FALSE(MusicControlsFor(0).fileButton);
-    EXPECT_FALSE(MusicControlsFor(0).repeatBox);
-    EXPECT_FALSE(MusicControlsFor(1).fileButton);
-    EXPECT_TRUE(MusicControlsFor(1).repeatBox);
-    EXPECT_TRUE(MusicControlsFor(2).fileButton);
-    EXPECT_FALSE(MusicControlsFor(2).repeatBox);
-    for (int16_t other : {int16_t(-1), int16_t(3), int16_t(32767)}) {
-        EXPECT_FALSE(MusicControlsFor(other).fileButton) << other;
-        EXPECT_FALSE(MusicControlsFor(other).repeatBox) << other;
-    }
-}
-
 TEST(RepeatText, ZeroIsEmptyAndOtherNumbersHaveNoLeadingZeros) {
     EXPECT_EQ(FormatHashHash(0), QString());
     EXPECT_EQ(FormatHashHash(1), QStringLiteral("1"));
@@ -75,22 +62,17 @@ TEST(FileFilters, QtReadsOneDescriptionWithItsPatternsSeparatedByBlanks) {
     EXPECT_EQ(QtNameFilter(kMusicFilter), QStringLiteral("BGMﾌｧｲﾙ (MP3 WAV) (*.MP3 *.WAV)"));
 }
 
-TEST(Design, EveryControlLiesInsideItsContainerExceptNone) {
-    auto inside = [](const TwipRect& r, Container in) {
-        const TwipRect box = in == Container::Client   ? TwipRect{0, 0, kClientWidthTwips, kClientHeightTwips}
-                             : in == Container::WallsPanel ? kWallsPanel
-                                                           : kMusicPanel;
-        const int width = in == Container::Client ? box.width : box.width - 60; // borders
-        const int height = in == Container::Client ? box.height : box.height - 60;
-        return r.left >= 0 && r.top >= 0 && r.left + r.width <= width && r.top + r.height <= height;
-    };
-    for (const LabelDesign& l : Labels()) EXPECT_TRUE(inside(l.at, l.in)) << l.name.toStdString();
-    for (const ButtonDesign& b : Buttons()) EXPECT_TRUE(inside(b.at, b.in)) << b.name.toStdString();
-    for (int wall = 1; wall <= 6; ++wall) {
-        EXPECT_TRUE(inside(ThumbnailBox(wall), Container::WallsPanel)) << wall;
-        EXPECT_TRUE(inside(PathField(wall), Container::WallsPanel)) << wall;
-    }
-    EXPECT_EQ(Buttons().size(), 10u);
+TEST(PathFitsRequest, PathsThatWouldNotReadBackWholeAreRefused) {
+    const QString dir = QStringLiteral("/p/");
+    EXPECT_TRUE(PathFitsRequest(dir + QString(251, QLatin1Char('a'))));   // 254 bytes
+    EXPECT_FALSE(PathFitsRequest(dir + QString(252, QLatin1Char('a'))));  // 255 bytes
+    // Counted in code page 932: two bytes a kanji, one a half-width kana.
+    EXPECT_TRUE(PathFitsRequest(dir + QString(125, QChar(0x753B))));      // 3 + 250
+    EXPECT_FALSE(PathFitsRequest(dir + QString(126, QChar(0x753B))));     // 3 + 252
+    EXPECT_TRUE(PathFitsRequest(dir + QString(251, QChar(0xFF67))));      // ｧ, 254 bytes
+    // Text code page 932 cannot hold is stored as UTF-8: four bytes an emoji.
+    EXPECT_TRUE(PathFitsRequest(dir + QString::fromUtf8("\xF0\x9F\x8E\xB5").repeated(62)));
+    EXPECT_FALSE(PathFitsRequest(dir + QString::fromUtf8("\xF0\x9F\x8E\xB5").repeated(63)));
 }
 
 } // namespace

@@ -169,7 +169,9 @@ TEST_F(QuibPTest, JapaneseCaptionsUseAnInstalledGothicFaceAndTheComboUsesThePane
     const QFontInfo text(label->font());
     EXPECT_EQ(text.family(), QStringLiteral("IPAPGothic"));
     EXPECT_EQ(label->font().pointSizeF(), 9.75);
-    if (dialog_->screen()->logicalDotsPerInchX() == 96.0) EXPECT_EQ(text.pixelSize(), 13);
+    if (dialog_->screen()->logicalDotsPerInchX() == 96.0) {
+        EXPECT_EQ(text.pixelSize(), 13);
+    }
     // Every character of every caption has a glyph in the face that shows it.
     for (const QString name : {"lbl0", "lbl_Pic0", "lbl_Pic1", "lbl15", "lbl_BGM0", "lbl_BGM1", "lbl_BGM2", "lbl14"}) {
         auto* l = Find<QLabel>(name);
@@ -327,10 +329,15 @@ TEST_F(QuibPTest, MusicFileIsChosenWithItsOwnFilterAndACancelChangesNothing) {
     Click(QStringLiteral("Cmd_BGM")); // cancelled
     EXPECT_EQ(requests_.size(), 2u);
     EXPECT_EQ(settings_.BGMFile, QStringLiteral("/music/song.mp3"));
+    answers_ = {QStringLiteral("/") + QString(300, QLatin1Char('m'))}; // would not read back whole
+    Click(QStringLiteral("Cmd_BGM"));
+    EXPECT_EQ(requests_.size(), 3u);
+    EXPECT_EQ(settings_.BGMFile, QStringLiteral("/music/song.mp3"));
+    EXPECT_EQ(Find<QLineEdit>(QStringLiteral("lbl_Fname"))->text(), QStringLiteral("/music/song.mp3"));
     // While "無し" is selected the button is disabled and raises nothing.
     QTest::mousePress(BgmMark(0), Qt::LeftButton);
     Click(QStringLiteral("Cmd_BGM"));
-    EXPECT_EQ(requests_.size(), 2u);
+    EXPECT_EQ(requests_.size(), 3u);
 }
 
 TEST_F(QuibPTest, SecondaryButtonSelectsOnMarksAndMusicCaptionsButNotOnPictureCaptions) {
@@ -529,7 +536,7 @@ TEST_F(QuibPTest, QtFileDialogShowsTheTitleAndFilterAndItsChoiceIsTaken) {
     bool found = false;
     // The file dialog is modal: it is answered from the event loop it runs.
     QTimer::singleShot(0, [&] {
-        QTest::qWaitFor([&] { return QApplication::activeModalWidget() != dialog_.get(); }, 5000);
+        (void)QTest::qWaitFor([&] { return QApplication::activeModalWidget() != dialog_.get(); }, 5000);
         auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!files) return;
         found = true;
@@ -548,7 +555,7 @@ TEST_F(QuibPTest, QtFileDialogShowsTheTitleAndFilterAndItsChoiceIsTaken) {
 
     // Cancelled: nothing changes.
     QTimer::singleShot(0, [&] {
-        QTest::qWaitFor([&] { return QApplication::activeModalWidget() != dialog_.get(); }, 5000);
+        (void)QTest::qWaitFor([&] { return QApplication::activeModalWidget() != dialog_.get(); }, 5000);
         if (auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) files->reject();
     });
     Click(QStringLiteral("Cmd_Pic5"));

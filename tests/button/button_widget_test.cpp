@@ -47,10 +47,12 @@ void ExpectFace(const QImage& face, ButtonPicture picture, bool inverted)
     for (int y = 0; y < h; ++y) {
         const int sy = mapY(y);
         if (sy < 0) {
-            if (y == 4)
+            if (y == 4) {
                 ASSERT_TRUE(sideRowMatches(y, 4)) << "first side row";
-            if (y == h - 5)
+            }
+            if (y == h - 5) {
                 ASSERT_TRUE(sideRowMatches(y, 20)) << "last side row";
+            }
             while (sideRow <= 20 && !sideRowMatches(y, sideRow))
                 ++sideRow;
             ASSERT_LE(sideRow, 20) << "side row " << y;
@@ -58,12 +60,13 @@ void ExpectFace(const QImage& face, ButtonPicture picture, bool inverted)
         for (int x = 0; x < w; ++x) {
             const int sx = mapX(x);
             const QRgb got = Rgb(face, x, y);
-            if (sx < 0 && sy < 0)
+            if (sx < 0 && sy < 0) {
                 ASSERT_EQ(got, GradientPixel(inverted, y, h)) << "centre " << x << "," << y;
-            else if (sx >= 0 && sy >= 0)
+            } else if (sx >= 0 && sy >= 0) {
                 ASSERT_EQ(got, Rgb(pic, sx, sy)) << "corner " << x << "," << y;
-            else if (sy >= 0)
+            } else if (sy >= 0) {
                 ASSERT_EQ(got, Rgb(pic, 4, sy)) << "edge " << x << "," << y;
+            }
         }
     }
 }

@@ -109,10 +109,16 @@ QString StatePictureResource(ButtonPicture picture)
 
 QImage StatePicture(ButtonPicture picture)
 {
-    QImage image(StatePictureResource(picture));
-    if (image.isNull() || image.width() != kPictureWidthPx || image.height() != kPictureHeightPx)
-        return DrawStatePicture(picture);
-    return image.convertToFormat(QImage::Format_RGB32);
+    // Decoded once: every paint copies from one of these. Buttons live on the GUI thread only.
+    static std::array<QImage, 7> cache;
+    QImage& image = cache[static_cast<size_t>(picture)];
+    if (image.isNull()) {
+        image = QImage(StatePictureResource(picture));
+        if (image.isNull() || image.width() != kPictureWidthPx || image.height() != kPictureHeightPx)
+            image = DrawStatePicture(picture);
+        image = image.convertToFormat(QImage::Format_RGB32);
+    }
+    return image;
 }
 
 } // namespace quelm

@@ -116,10 +116,15 @@ void SaverWindow::WatchHost() {
     auto rect = x11::WindowRect(options_.hostWindow);
     if (!rect) {
         hostWatch_.stop();
-        close();
+        SystemClose();
         return;
     }
     if (parent() && rect->size() != size()) resize(rect->size());
+}
+
+void SaverWindow::SystemClose() {
+    // Qt closes top-level windows only; inside a daemon's window the request runs directly.
+    if (!close()) CloseRequest();
 }
 
 void SaverWindow::EndShow() {

@@ -43,6 +43,10 @@ public:
     // A click or a character key: the renderer is released, then the window closes.
     void EndShow();
 
+    // A close from outside (the system, a signal, the host window's end): the close
+    // request without the renderer's release.
+    void SystemClose();
+
     bool Timer1Active() const { return timer1_.isActive(); }
     bool Timer2Active() const { return timer2_.isActive(); }
     bool Timer3Active() const { return timer3_.IsActive(); }

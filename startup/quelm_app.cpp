@@ -45,7 +45,7 @@ int RunSaver(QApplication& app, Mode mode) {
     options.wallFolder = wallFolder;
     options.cursorHiddenAtStart = hideCursor;
     SaverWindow window(settings, *renderer, *music, options);
-    RouteTerminationSignals([&window] { window.close(); });
+    RouteTerminationSignals([&window] { window.SystemClose(); });
     window.Load();
     const int code = app.exec();
     // The device is freed while the window it draws on still exists.
@@ -90,7 +90,7 @@ int RunHack(QApplication& app, const HackRequest& request) {
     options.grabInput = false;
     options.hostWindow = target;
     SaverWindow window(settings, *renderer, *music, options);
-    RouteTerminationSignals([&window] { window.close(); });
+    RouteTerminationSignals([&window] { window.SystemClose(); });
     window.Load();
     const int code = app.exec();
     // The device is freed while the window it draws on still exists.

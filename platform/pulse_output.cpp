@@ -25,7 +25,7 @@ std::unique_ptr<PulseOutput> PulseOutput::Connect(int rate, int channels, const 
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.tlength = bytesPerMs * kTargetLatencyMs;
     attr.prebuf = static_cast<uint32_t>(-1);
-    attr.minreq = bytesPerMs * (kTargetLatencyMs / 4);
+    attr.minreq = bytesPerMs * kRefillMs;
     attr.fragsize = static_cast<uint32_t>(-1);
     int code = 0;
     pa_simple* s = pa_simple_new(nullptr, "Quelm", PA_STREAM_PLAYBACK, nullptr, streamName, &spec,

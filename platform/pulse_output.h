@@ -12,8 +12,10 @@ struct pa_simple;
 
 namespace quelm::sound {
 
-inline constexpr int kTargetLatencyMs = 40;   // what the server holds ahead of the speaker
+inline constexpr int kTargetLatencyMs = 150;  // what the server holds ahead of the speaker:
+                                              // enough to ride out a busy machine
 inline constexpr int kServerAnswerMs = 1000;  // longest wait for a server that is there
+inline constexpr int kRefillMs = 20;          // the server asks for more in steps of this
 
 class PulseOutput {
 public:

@@ -46,9 +46,9 @@ constexpr uint32_t kMaxTitleLongs = 1024; // titles longer than 4 KiB are not ou
 
 } // namespace
 
-bool WindowWithTitleExists(const QString& title) {
-    Connection c;
-    if (!c.ok()) return false;
+// Windows with exactly this title, searched breadth-first.
+static std::vector<xcb_window_t> WindowsWithTitle(Connection& c, const QString& title, bool firstOnly) {
+    std::vector<xcb_window_t> matches;
     const QByteArray utf8 = title.toUtf8();
     const QByteArray latin1 = title.toLatin1();
     const bool latin1Exact = QString::fromLatin1(latin1) == title;
@@ -65,9 +65,9 @@ bool WindowWithTitleExists(const QString& title) {
             netNames.push_back(xcb_get_property(c.get(), 0, w, netWmName, utf8String, 0, kMaxTitleLongs));
             trees.push_back(xcb_query_tree(c.get(), w));
         }
-        bool found = false;
         std::vector<xcb_window_t> next;
         for (size_t i = 0; i < level.size(); ++i) {
+            bool found = false;
             for (int which = 0; which < 2; ++which) {
                 auto* reply = xcb_get_property_reply(c.get(), which ? netNames[i] : names[i], nullptr);
                 if (!reply) continue;
@@ -79,14 +79,32 @@ bool WindowWithTitleExists(const QString& title) {
                 else found = found || value == utf8; // compound text holding the same bytes
                 std::free(reply);
             }
+            if (found) matches.push_back(level[i]);
             if (auto* tree = xcb_query_tree_reply(c.get(), trees[i], nullptr)) {
                 xcb_window_t* kids = xcb_query_tree_children(tree);
                 next.insert(next.end(), kids, kids + xcb_query_tree_children_length(tree));
                 std::free(tree);
             }
         }
-        if (found) return true;
+        if (firstOnly && !matches.empty()) return matches;
         level.swap(next);
+    }
+    return matches;
+}
+
+bool WindowWithTitleExists(const QString& title) {
+    Connection c;
+    return c.ok() && !WindowsWithTitle(c, title, true).empty();
+}
+
+bool WindowWithTitleShown(const QString& title) {
+    Connection c;
+    if (!c.ok()) return false;
+    for (xcb_window_t w : WindowsWithTitle(c, title, false)) {
+        auto* attr = xcb_get_window_attributes_reply(c.get(), xcb_get_window_attributes(c.get(), w), nullptr);
+        const bool viewable = attr && attr->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(attr);
+        if (viewable) return true;
     }
     return false;
 }

@@ -16,6 +16,9 @@ using WindowId = uint32_t;
 // True when some window on the display has exactly this title. False without a display.
 bool WindowWithTitleExists(const QString& title);
 
+// True when some window with exactly this title is mapped and viewable.
+bool WindowWithTitleShown(const QString& title);
+
 // The window's rectangle in root coordinates (pixels), or nothing when `id` is not a
 // window or there is no display.
 std::optional<QRect> WindowRect(WindowId id);

@@ -98,12 +98,16 @@ void SaverWindow::Load() {
         setWindowStates(Qt::WindowFullScreen);
         show();
         requestActivate();
-        if (options_.grabInput) {
-            setKeyboardGrabEnabled(true);
-            setMouseGrabEnabled(true);
-        }
+        if (options_.grabInput) TryGrabInput();
     });
     timer3_.Start();
+}
+
+void SaverWindow::TryGrabInput() {
+    if (closing_) return;
+    const bool keyboard = setKeyboardGrabEnabled(true);
+    const bool mouse = setMouseGrabEnabled(true);
+    if ((!keyboard || !mouse) && ++grabTries_ < kGrabTries) QTimer::singleShot(kGrabRetryMs, this, &SaverWindow::TryGrabInput);
 }
 
 void SaverWindow::OnTimer2() {

@@ -19,6 +19,8 @@ inline constexpr int kTimer1IntervalMs = 1000; // MP3 keep-alive
 inline constexpr int kTimer2IntervalMs = 200;  // CD poll
 inline constexpr int kTimer3IntervalMs = 1;    // one frame
 inline constexpr int kHostWatchMs = 200;       // how often a daemon's window is looked at
+inline constexpr int kGrabRetryMs = 50;        // X refuses grabs until the window is viewable
+inline constexpr int kGrabTries = 60;
 
 struct SaverOptions {
     std::filesystem::path wallFolder;
@@ -62,6 +64,7 @@ private:
     void CloseRequest();
     void OnTimer2();
     void WatchHost();
+    void TryGrabInput();
     bool InHost() const { return options_.hostWindow != 0; }
 
     Settings& settings_;
@@ -72,6 +75,7 @@ private:
     QTimer timer2_;
     FramePacer timer3_;
     QTimer hostWatch_;
+    int grabTries_ = 0;
     bool pressed_ = false;
     bool closing_ = false;
 };

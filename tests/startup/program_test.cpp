@@ -83,7 +83,7 @@ protected:
     }
     QProcess* StartShow(const QStringList& args = {QStringLiteral("/s")}) {
         QProcess* p = Start(args);
-        EXPECT_TRUE(WaitFor([] { return WindowWithTitleExists(QStringLiteral("Quib_Main")); }, 10000));
+        EXPECT_TRUE(WaitFor([] { return quelm::x11::WindowWithTitleShown(QStringLiteral("Quib_Main")); }, 10000));
         return p;
     }
     static void XdoTool(const QStringList& args) {

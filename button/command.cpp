@@ -144,8 +144,14 @@ void Command::DrawFace(ButtonPicture picture, bool gradientInverted)
     const int heightTwips = static_cast<int>(std::lround(height() * TwipsPerPixelY()));
     layout_.Compute(widthTwips, heightTwips);
 
-    if (face_.size() != size())
-        face_ = QImage(size(), QImage::Format_RGB32);
+    // The face image has the screen's own pixels: with a device pixel ratio above 1 a
+    // twip is a smaller share of a device pixel than of a logical one.
+    const double ratio = devicePixelRatioF();
+    const QSize deviceSize(static_cast<int>(std::lround(width() * ratio)),
+                           static_cast<int>(std::lround(height() * ratio)));
+    if (face_.size() != deviceSize)
+        face_ = QImage(deviceSize, QImage::Format_RGB32);
+    face_.setDevicePixelRatio(ratio);
     face_.fill(kClearColour);
 
     // The gradient: one colour a row, from the top colour at row 0 to the bottom colour at
@@ -172,7 +178,7 @@ void Command::DrawFace(ButtonPicture picture, bool gradientInverted)
 // pixel its centre falls on (rows and columns are repeated or dropped).
 void Command::CopyPiece(const QImage& picture, const BorderPiece& piece)
 {
-    const double tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
+    const double tx = TwipsPerPixelX() / face_.devicePixelRatio(), ty = TwipsPerPixelY() / face_.devicePixelRatio();
     auto px = [](int twips, double perPixel) { return static_cast<int>(std::lround(twips / perPixel)); };
     const TwipRect& d = piece.destination;
     const TwipRect& s = piece.source;

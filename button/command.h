@@ -76,7 +76,8 @@ public:
     ButtonPicture LastPicture() const { return lastPicture_; }
     // How many times the face has been painted since the button was made.
     int PaintCount() const { return paintCount_; }
-    // Twips per screen pixel horizontally and vertically (15 at 96 dpi).
+    // Twips per logical pixel horizontally and vertically (15 at 96 dpi). The face is
+    // painted in device pixels, which hold this divided by devicePixelRatioF() twips.
     double TwipsPerPixelX() const;
     double TwipsPerPixelY() const;
 

@@ -1,6 +1,7 @@
 // The push button under a real X server: real pointer moves for the pointer-leave test,
 // real mouse, focus and key events through Qt, and the painted face read back in pixels.
 #include <QElapsedTimer>
+#include <cmath>
 #include <cstdio>
 #include <QLabel>
 
@@ -341,4 +342,44 @@ TEST(ButtonFace, CaptionIsTransparentCentredAndPlacedByTheLiftedCentreFormula)
     ASSERT_LT(left, right);
     EXPECT_GT(left, 10);
     EXPECT_NEAR((left + right) / 2.0, 38.0, 2.0);
+}
+
+// At any dpi the border is 60 twips thick and the caption sits by the twip formula.
+TEST(ButtonDpi, BorderAndCaptionScaleWithTheScreensDotsPerInch)
+{
+    HostWithButton t;
+    t.button->SetCaption(QString());
+    t.button->resize(77, 31);
+    const double tpp = t.button->TwipsPerPixelX();
+    EXPECT_DOUBLE_EQ(tpp, 1440.0 / t.button->logicalDpiX());
+    std::printf("%g twips a pixel\n", tpp);
+    const double deviceTpp = tpp / t.button->devicePixelRatioF();
+    std::printf("%g twips a device pixel\n", deviceTpp);
+    const int border = static_cast<int>(std::lround(60 / deviceTpp));
+    const QImage face = t.Face();
+    ASSERT_EQ(face.height(), std::lround(31 * t.button->devicePixelRatioF()));
+    const QImage pic = DrawStatePicture(ButtonPicture::Normal);
+    auto inPicture = [&](QRgb c) {
+        for (int y = 0; y < pic.height(); ++y)
+            for (int x = 0; x < pic.width(); ++x)
+                if (Rgb(pic, x, y) == c)
+                    return true;
+        return false;
+    };
+    const int w = face.width(), h = face.height();
+    for (int y = 0; y < h; ++y) {
+        const bool borderRow = y < border || y >= h - border;
+        EXPECT_EQ(Rgb(face, w / 2, y) == GradientPixel(false, y, h), !borderRow) << "row " << y;
+        if (borderRow) {
+            EXPECT_TRUE(inPicture(Rgb(face, w / 2, y))) << "row " << y;
+        }
+    }
+    for (int x = 0; x < w; ++x) {
+        const bool borderColumn = x < border || x >= w - border;
+        EXPECT_EQ(Rgb(face, x, h / 2) == GradientPixel(false, h / 2, h), !borderColumn) << "column " << x;
+    }
+    const int heightTwips = static_cast<int>(std::lround(t.button->height() * t.button->TwipsPerPixelY()));
+    const QRect caption = t.button->findChild<QLabel*>()->geometry();
+    EXPECT_EQ(caption.top(), std::lround(FaceLayout::CaptionTop(heightTwips, 195) / t.button->TwipsPerPixelY()));
+    EXPECT_EQ(caption.height(), std::lround(195 / t.button->TwipsPerPixelY()));
 }

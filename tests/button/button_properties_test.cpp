@@ -192,6 +192,14 @@ TEST(ButtonFirstUse, SettingFontColourWhileFirstUseIsPendingLeavesTheCaptionBlac
     t.button->SetFontColour(0x00FF0000);
     EXPECT_EQ(t.button->FontColour(), 0u);
     EXPECT_EQ(CaptionLabel(t.button)->palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::black));
+
+    // The read ends with ResetFace, after the colour: a stored colour is blackened too.
+    HostWithButton other(1155, 375, false);
+    PropertyBag coloured;
+    coloured.WriteProperty("FirstRun", 0, "1");
+    coloured.WriteProperty("FontColour", 0x0000FF, "0");
+    other.button->ReadProperties(coloured);
+    EXPECT_EQ(other.button->FontColour(), 0u);
 }
 
 TEST(ButtonProperties, ReadingFontColourOrVisibleOnAHoveredButtonRepaintsNormal)

@@ -6,6 +6,8 @@
 #include "platform/sound_player.h"
 #include "sound_check.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -19,6 +21,7 @@ QT_END_NAMESPACE
 #include <array>
 #include <chrono>
 #include <cstdlib>
+#include <iostream>
 #include <thread>
 
 namespace quelm {
@@ -177,6 +180,70 @@ TEST_F(CdAudio, WithoutASoundServerPlayFailsAtOnceAndTheDeviceStandsStill) {
     EXPECT_LT(Clock::now() - begun, kAtOnce);
     EXPECT_EQ(Send(*media, "status cdaudio mode").text, "stopped");
     EXPECT_EQ(media->WaveOutDeviceCount(), 0u);
+}
+
+// A sound server of the test's own, so that it can go away in the middle of the music.
+class PrivateServer {
+public:
+    explicit PrivateServer(const QString& folder) : socket_(folder + "/native"), folder_(folder) { Start(); }
+    ~PrivateServer() { Kill(); }
+    void Start() {
+        process_ = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", folder_);
+        process_->setProcessEnvironment(env);
+        process_->start("pulseaudio", {"--daemonize=no", "--exit-idle-time=-1", "-n", "--use-pid-file=no",
+                                       "--load=module-null-sink sink_name=out",
+                                       "--load=module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1"});
+        ASSERT_TRUE(process_->waitForStarted(5000));
+        // Ready once it answers (polling, as for any outside process).
+        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        bool answers = false;
+        while (!answers && Clock::now() < deadline) {
+            QProcess info;
+            QProcessEnvironment infoEnv = QProcessEnvironment::systemEnvironment();
+            infoEnv.insert("PULSE_SERVER", QString::fromStdString(Address()));
+            info.setProcessEnvironment(infoEnv);
+            info.start("pactl", {"info"});
+            answers = info.waitForFinished(5000) && info.exitStatus() == QProcess::NormalExit && info.exitCode() == 0;
+            if (!answers) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_TRUE(answers);
+    }
+    void Kill() {
+        if (!process_) return;
+        process_->kill();
+        process_->waitForFinished(5000);
+        process_.reset();
+        QFile::remove(socket_);
+    }
+    std::string Address() const { return "unix:" + socket_.toStdString(); }
+
+private:
+    QString socket_;
+    QString folder_;
+    std::unique_ptr<QProcess> process_;
+};
+
+TEST_F(CdAudio, ASoundServerThatGoesAwayStopsTheDiscAndOneThatComesBackPlaysIt) {
+    QTemporaryDir serverDir;
+    PrivateServer server(serverDir.path());
+    ScopedEnv useIt("PULSE_SERVER", server.Address());
+    ASSERT_EQ(Send(*media, "open cdaudio").result, 0u);
+    ASSERT_EQ(Send(*media, "play cdaudio").result, 0u);
+    ASSERT_EQ(Send(*media, "status cdaudio mode").text, "playing");
+    server.Kill();
+    const auto killed = Clock::now();
+    EXPECT_TRUE(ReplyBecomes(*media, "status cdaudio mode", "stopped", std::chrono::milliseconds(2000)));
+    std::cout << "[figure] server gone to mode stopped: "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killed).count() << " ms\n";
+    const auto begun = Clock::now();
+    EXPECT_EQ(Send(*media, "play cdaudio").result, mm::MCIERR_HARDWARE);
+    EXPECT_LT(Clock::now() - begun, kAtOnce);
+    server.Start();
+    EXPECT_EQ(Send(*media, "play cdaudio").result, 0u);
+    EXPECT_EQ(Send(*media, "status cdaudio mode").text, "playing");
+    EXPECT_EQ(Send(*media, "close cdaudio").result, 0u);
 }
 
 TEST(CdDrive, AMissingDriveFailsToOpenAndItsCommandsFailAtOnce) {

@@ -76,11 +76,11 @@ QuibP::QuibP(Settings& settings, std::filesystem::path ini, QWidget* parent)
 
 QuibP::~QuibP() = default;
 
-QWidget* QuibP::ContainerFor(int container) const {
-    switch (static_cast<dialog::Container>(container)) {
+QWidget* QuibP::ContainerFor(dialog::Container container) {
+    switch (container) {
     case dialog::Container::WallsPanel: return wallsPanel_;
     case dialog::Container::MusicPanel: return musicPanel_;
-    default: return const_cast<QuibP*>(this);
+    default: return this;
     }
 }
 
@@ -96,7 +96,7 @@ void QuibP::BuildControls() {
     const QColor windowColour = QGuiApplication::palette().color(QPalette::Base);
     auto place = [&](QWidget* w, Container in, const TwipRect& r) {
         QPoint origin(px(r.left), px(r.top));
-        if (auto* panel = qobject_cast<Panel*>(ContainerFor(static_cast<int>(in))))
+        if (auto* panel = qobject_cast<Panel*>(ContainerFor(in)))
             origin += panel->InnerOrigin();
         w->setGeometry(QRect(origin, QSize(px(r.width), px(r.height))));
     };
@@ -112,14 +112,14 @@ void QuibP::BuildControls() {
     musicPanel_ = musicPanel;
 
     for (const LineDesign& line : dialog::Lines()) {
-        auto* panel = static_cast<Panel*>(ContainerFor(static_cast<int>(line.in)));
+        auto* panel = static_cast<Panel*>(ContainerFor(line.in));
         panel->AddLine(QLine(px(line.at.x1), px(line.at.y1), px(line.at.x2), px(line.at.y2)));
     }
 
     for (const LabelDesign& design : dialog::Labels()) {
         QLabel* label = design.role == LabelRole::None
-                            ? new QLabel(ContainerFor(static_cast<int>(design.in)))
-                            : new CaptionLabel(ContainerFor(static_cast<int>(design.in)));
+                            ? new QLabel(ContainerFor(design.in))
+                            : new CaptionLabel(ContainerFor(design.in));
         label->setObjectName(design.name);
         label->setText(design.text);
         label->setFont(textFont);
@@ -199,7 +199,7 @@ void QuibP::BuildControls() {
 
     // Each button gets its stored caption and font first, then its size, as a host does.
     for (const ButtonDesign& design : dialog::Buttons()) {
-        auto* button = new Command(ContainerFor(static_cast<int>(design.in)));
+        auto* button = new Command(ContainerFor(design.in));
         button->setObjectName(design.name);
         PropertyBag bag;
         bag.WriteProperty(QStringLiteral("caption"), design.caption);

@@ -5,6 +5,7 @@
 // "ｷｬﾝｾﾙ" and the close box close without saving; "作品集" opens the project's home page.
 // Controls carry their design names as object names ("Cmd_Set", "txt_Path3", "Img_BGM2").
 #include "dialog/dialog_rules.h"
+#include "dialog/quib_p_design.h"
 #include "startup/settings.h"
 
 #include <QDialog>
@@ -73,7 +74,7 @@ private:
     void ChooseMusic();
     void Accept();
     void OpenHomePage();
-    QWidget* ContainerFor(int container) const;
+    QWidget* ContainerFor(dialog::Container container);
 
     Settings& settings_;
     std::filesystem::path ini_;

@@ -103,16 +103,14 @@ std::array<int, kWallCount + 1> WallPictureSources(const std::array<bool, kWallC
     return source;
 }
 
-void CaptureDesktopWalls(WallSurfaces& surfaces, const std::filesystem::path& folder) {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return;
-    const QSize wall = DesktopWallSize((QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize());
+namespace {
+
+// Walls 1, 2, 3, 4 and 6 from `desktop` at `wall` size, wall 5 its mirror.
+void WriteDesktopWalls(WallSurfaces& surfaces, const std::filesystem::path& folder, const QImage& desktop,
+                       QSize wall) {
     const int w = wall.width(), h = wall.height();
     PictureSurface& master = surfaces.master;
     master.SetSize(w, h);
-
-    // The root window as it is now; no window of ours is mapped yet.
-    const QImage desktop = screen->grabWindow(0).toImage();
     master.BitBlt(0, 0, w, h, desktop, 0, 0);
 
     // Wall 5's mirror is drawn while the other five are written.
@@ -133,6 +131,21 @@ void CaptureDesktopWalls(WallSurfaces& surfaces, const std::filesystem::path& fo
     master = mirrored.get();
     master.Refresh();
     master.SaveBitmap(WallFile(folder, kMirroredWall));
+}
+
+} // namespace
+
+void CaptureDesktopWalls(WallSurfaces& surfaces, const std::filesystem::path& folder) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QSize wall = DesktopWallSize((QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize());
+    // The root window as it is now; no window of ours is mapped yet.
+    WriteDesktopWalls(surfaces, folder, screen->grabWindow(0).toImage(), wall);
+}
+
+void CaptureDesktopWallsFrom(WallSurfaces& surfaces, const std::filesystem::path& folder, const QImage& desktop) {
+    if (desktop.isNull()) return;
+    WriteDesktopWalls(surfaces, folder, desktop, desktop.size());
 }
 
 void PrepareUserWalls(WallSurfaces& surfaces, const Settings& settings, const std::filesystem::path& folder) {

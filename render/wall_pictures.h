@@ -42,6 +42,10 @@ std::array<int, kWallCount + 1> WallPictureSources(const std::array<bool, kWallC
 // nothing is written.
 void CaptureDesktopWalls(WallSurfaces& surfaces, const std::filesystem::path& folder);
 
+// The same from a desktop picture taken earlier (a screensaver daemon's screenshot): the
+// walls take the picture's size.
+void CaptureDesktopWallsFrom(WallSurfaces& surfaces, const std::filesystem::path& folder, const QImage& desktop);
+
 // Loads settings.PicPath(1..6) and writes each at its own size to its wall file, wall 5
 // mirrored through Display. A picture that cannot be loaded leaves Master as it was, so its
 // wall gets the picture of the wall loaded before it (WallPictureSources). The pictures are

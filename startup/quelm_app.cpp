@@ -14,6 +14,7 @@
 #include "startup/preview_window.h"
 #include "startup/settings.h"
 #include "startup/signal_close.h"
+#include "startup/stored_desktop_renderer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -83,7 +84,9 @@ int RunHack(QApplication& app, const HackRequest& request) {
     QTemporaryDir walls(PrivateWallFolderTemplate());
     if (!walls.isValid()) return 1;
     const std::filesystem::path wallFolder = walls.path().toStdString();
-    std::unique_ptr<ShowRenderer> renderer = MakeBoxShow(settings, wallFolder);
+    std::unique_ptr<ShowRenderer> box = MakeBoxShow(settings, wallFolder);
+    // The daemon's window already hides the desktop; its screenshot shows it as it was.
+    auto renderer = std::make_unique<StoredDesktopRenderer>(*box, x11::StoredScreenshot(target), wallFolder);
     std::unique_ptr<ShowMusic> music = MakeBackgroundMusic(settings);
     SaverOptions options;
     options.wallFolder = wallFolder;
@@ -95,6 +98,7 @@ int RunHack(QApplication& app, const HackRequest& request) {
     const int code = app.exec();
     // The device is freed while the window it draws on still exists.
     renderer.reset();
+    box.reset();
     music.reset();
     return code;
 }

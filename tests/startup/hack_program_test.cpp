@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -233,6 +234,59 @@ TEST_F(Daemon, ASmallPreviewWindowPlaysNoMusic) {
     ASSERT_TRUE(WaitFor([&] { return !ChildSizes(host.Id()).empty(); }, 10000));
     EXPECT_TRUE(Drawing(QRect(10, 10, 320, 240)));
     EXPECT_EQ(StreamsOf({show->processId()}), 0);
+}
+
+// A screenshot as XScreenSaver leaves it: a pixmap named by _SCREENSAVER_SCREENSHOT on
+// its window. The pixmap lives as long as this connection.
+class StoredScreenshot {
+public:
+    StoredScreenshot(uint32_t window, const QImage& picture) : c_(xcb_connect(nullptr, nullptr)) {
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+        const QImage img = picture.convertToFormat(QImage::Format_RGB32);
+        pixmap_ = xcb_generate_id(c_);
+        xcb_create_pixmap(c_, 24, pixmap_, screen->root, img.width(), img.height());
+        xcb_gcontext_t gc = xcb_generate_id(c_);
+        xcb_create_gc(c_, gc, pixmap_, 0, nullptr);
+        for (int y = 0; y < img.height(); ++y)
+            xcb_put_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap_, gc, img.width(), 1, 0, y, 0, 24,
+                          img.width() * 4, img.constScanLine(y));
+        const char* name = "_SCREENSAVER_SCREENSHOT";
+        auto* atom = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, std::strlen(name), name), nullptr);
+        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window, atom->atom, XCB_ATOM_PIXMAP, 32, 1, &pixmap_);
+        std::free(atom);
+        xcb_aux_sync();
+    }
+    ~StoredScreenshot() { xcb_disconnect(c_); }
+
+private:
+    void xcb_aux_sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
+    xcb_connection_t* c_;
+    xcb_pixmap_t pixmap_ = 0;
+};
+
+TEST_F(Daemon, TheDaemonsScreenshotIsTheDesktopOnTheWalls) {
+    HostWindow host(QRect(0, 0, 1024, 768));
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    QImage desktop(1024, 768, QImage::Format_RGB32);
+    desktop.fill(QColor(10, 200, 90));
+    QPainter(&desktop).fillRect(0, 0, 100, 50, QColor(250, 250, 0));
+    StoredScreenshot shot(host.Id(), desktop);
+    Start({"-root"}, QString::number(host.Id()));
+    QString wall1, wall5;
+    ASSERT_TRUE(WaitFor([&] {
+        const QStringList folders = QDir(runtime.path()).entryList({"quelm-walls-*"}, QDir::Dirs);
+        if (folders.isEmpty()) return false;
+        wall1 = runtime.filePath(folders.front() + "/Quib1.bmp");
+        wall5 = runtime.filePath(folders.front() + "/Quib5.bmp");
+        return QFile::exists(wall5);
+    }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return !ChildSizes(host.Id()).empty(); }, 10000)) << "the walls are written by now";
+    const QImage one(wall1), five(wall5);
+    ASSERT_EQ(one.size(), QSize(1024, 768));
+    EXPECT_EQ(one.pixelColor(10, 10), QColor(250, 250, 0));
+    EXPECT_EQ(one.pixelColor(500, 500), QColor(10, 200, 90));
+    EXPECT_EQ(five.pixelColor(1013, 10), QColor(250, 250, 0)) << "wall 5 is the mirror";
 }
 
 TEST_F(Daemon, AWindowIdThatIsNoWindowEndsAtOnce) {

@@ -10,7 +10,7 @@ packages=(
   libpulse-dev libsndfile1-dev libcdio-dev
   fonts-ipafont-gothic fonts-dejavu-core xdotool
   xvfb xauth x11-utils x11-xserver-utils
-  pulseaudio pulseaudio-utils sox lame
+  pulseaudio pulseaudio-utils sox lame xscreensaver imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
   dpkg-dev file libxml2-utils desktop-file-utils
 )

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 #include <xcb/xcb.h>
 
 namespace quelm::x11 {
@@ -66,7 +67,23 @@ QImage StoredScreenshot(WindowId window) {
     Conn conn;
     if (!conn.ok()) return {};
     const xcb_atom_t atom = conn.Atom("_SCREENSAVER_SCREENSHOT");
-    for (xcb_window_t w : {static_cast<xcb_window_t>(window), conn.Root()}) {
+    // XScreenSaver may start a hack in a fresh window of its own and leave the screenshot
+    // on the window it blanked the screen with: after the window itself and the root, look
+    // at the root's other children, those covering the same area first.
+    std::vector<xcb_window_t> candidates{static_cast<xcb_window_t>(window), conn.Root()};
+    const auto target = WindowRect(window);
+    if (auto* tree = xcb_query_tree_reply(conn.c, xcb_query_tree(conn.c, conn.Root()), nullptr)) {
+        xcb_window_t* kids = xcb_query_tree_children(tree);
+        std::vector<xcb_window_t> same, other;
+        for (int i = xcb_query_tree_children_length(tree) - 1; i >= 0; --i) {
+            auto rect = WindowRect(kids[i]);
+            (rect && target && *rect == *target ? same : other).push_back(kids[i]);
+        }
+        candidates.insert(candidates.end(), same.begin(), same.end());
+        candidates.insert(candidates.end(), other.begin(), other.end());
+        std::free(tree);
+    }
+    for (xcb_window_t w : candidates) {
         if (w == 0) continue;
         if (auto pixmap = conn.Property32(w, atom)) {
             QImage image = ReadPixmap(conn, *pixmap);

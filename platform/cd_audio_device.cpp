@@ -235,6 +235,7 @@ std::optional<int64_t> CdAudioDevice::ParsePosition(const std::string& text, CdT
 }
 
 bool CdAudioDevice::Play(std::optional<int64_t> from, std::optional<int64_t> to, std::string* error) {
+    if (!from && !to && Playing()) return true;  // already playing on: nothing to change
     int64_t start = from.value_or(Position());
     if (start >= leadout_) start = tracks_.front().start;  // played to the end: start over
     const int64_t end = to.value_or(leadout_);

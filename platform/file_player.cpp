@@ -65,6 +65,7 @@ FilePlayer::FilePlayer(std::unique_ptr<sound::AudioSource> source) : rate_(sourc
 }
 
 bool FilePlayer::Play(std::optional<int64_t> fromMs, std::optional<int64_t> toMs, std::string* error) {
+    if (!fromMs && !toMs && Playing()) return true;  // already playing on: nothing to change
     int64_t from = fromMs ? ToFrames(*fromMs, rate_) : stream_->HeardFrame();
     if (from >= stream_->Frames()) from = 0;
     const int64_t to = toMs ? ToFrames(*toMs, rate_) : -1;

@@ -18,7 +18,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kRuns = 8;
 constexpr int kPlayMs = 600;
-constexpr int kQuietMs = 300;
+constexpr int kQuietMs = 400;
+constexpr int kSilenceSearchMs = 250;  // well before the next run starts
 constexpr int kLoudSample = 3000;  // tones are at half of full scale
 
 struct Span {
@@ -51,7 +52,7 @@ void Measure(const char* name, quelm::testkit::MonitorRecorder& recorder, const 
                 first = i;
                 break;
             }
-        const int64_t end = std::min<int64_t>(static_cast<int64_t>(x.size()), stop + quelm::testkit::kRate * kQuietMs / 1000);
+        const int64_t end = std::min<int64_t>(static_cast<int64_t>(x.size()), stop + quelm::testkit::kRate * kSilenceSearchMs / 1000);
         for (int64_t i = stop; i < end; ++i)
             if (std::abs(x[static_cast<size_t>(i)]) > kLoudSample) last = i;
         if (first >= 0) onset.push_back(Ms(first - start));

@@ -120,6 +120,7 @@ if command -v man >/dev/null; then
   manwarn=$(MANWIDTH=80 man --warnings -l "$man6" 2>&1 >/dev/null)
   check "the manual page renders without warnings${manwarn:+: $manwarn}" test -z "$manwarn"
   mantext=$(MANWIDTH=200 man -l "$man6" 2>/dev/null | col -b)
+  check "the manual page is of Quelm $version" grep -qF "Quelm $version" <<<"$mantext"
   for text in "quelm -root" "-window-id" "quelm /c" "saver_quelm" "xss-lock -- quelm /s" \
               "~/.local/share/quelm" "SIGTERM"; do
     check "the manual page tells of \"$text\"" grep -qF -- "$text" <<<"$mantext"

@@ -145,6 +145,10 @@ check "the desktop entry carries the KDE screensaver keys" \
   sh -c "grep -q '^X-KDE-Category=' '$desktop' && grep -q '^X-KDE-Type=OpenGL' '$desktop'"
 
 # --- The packaged program runs --------------------------------------------------------------
+# In a sanitizer build the packaged program is stripped, so leak reports cannot be matched
+# against the suppressions by name; leaks are checked by the program's own tests, on the
+# unstripped build. Other sanitizer findings still end the program with an error.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}detect_leaks=0"
 out=$("$root/usr/bin/quelm" --version 2>&1); rc=$?
 check "quelm --version prints \"quelm $version\"" test "$rc" -eq 0 -a "$out" = "quelm $version"
 out=$("$root/usr/bin/quelm" --help 2>&1); rc=$?

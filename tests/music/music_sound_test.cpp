@@ -103,6 +103,7 @@ std::string Describe(const std::vector<Stretch>& stretches) {
 
 class MusicSound : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(testkit::SettleSoundServer()) << "no sound server"; }
     QTemporaryDir dir;
     Settings settings;
     std::unique_ptr<testkit::MonitorRecorder> recorder;
@@ -145,22 +146,25 @@ TEST_F(MusicSound, RepeatTrackThreePlaysItAgainWithin200msOfTrackFour) {
     SCOPED_TRACE(Describe(heard.stretches));
 
     // Track 3 (tone 2) again and again, track 4 (tone 3) only briefly, tracks 1 and 2 never.
-    int repeats = 0;
+    int repeats = 0;  // track 3 heard whole, then again
     int64_t longestTrack4 = 0;
     bool seenTrack3 = false;
-    for (const Stretch& s : heard.stretches) {
+    for (size_t i = 0; i < heard.stretches.size(); ++i) {
+        const Stretch& s = heard.stretches[i];
         EXPECT_NE(s.tone, 0);
         EXPECT_NE(s.tone, 1);
         if (s.tone == 2) {
             seenTrack3 = true;
-            if (s.windows * testkit::kWindowMs > 1800) ++repeats;
+            if (s.windows * testkit::kWindowMs > 1800 && i + 2 < heard.stretches.size() &&
+                heard.stretches[i + 1].tone == 3 && heard.stretches[i + 2].tone == 2)
+                ++repeats;
         }
         if (s.tone == 3 && seenTrack3 && s.firstWindow + s.windows < closeWindow) {
             longestTrack4 = std::max(longestTrack4, testkit::WindowsToMs(s.windows));
             EXPECT_LE(testkit::WindowsToMs(s.windows), kCdTimerMs + kHearingSlackMs);
         }
     }
-    EXPECT_GE(repeats, 3);
+    EXPECT_GE(repeats, 2);
     const int64_t first = heard.FirstSound();
     ASSERT_GE(first, 0);
     EXPECT_EQ(heard.timeline[static_cast<size_t>(first)], 2);

@@ -22,6 +22,7 @@ constexpr int64_t kWindowSamples = testkit::kRate * testkit::kWindowMs / 1000;
 
 class ShowMusic : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(testkit::SettleSoundServer()) << "no sound server"; }
     QTemporaryDir dir;
     QString exe;
     QProcess show;

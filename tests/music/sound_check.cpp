@@ -1,5 +1,7 @@
 #include "sound_check.h"
 
+#include "platform/pulse_output.h"
+
 #include <sndfile.h>
 #include <signal.h>
 #include <spawn.h>
@@ -84,6 +86,16 @@ bool MakeToneMp3(const std::filesystem::path& file, double toneHz, double second
     const bool ok = std::system(command.c_str()) == 0;
     std::filesystem::remove(wav);
     return ok;
+}
+
+bool SettleSoundServer() {
+    std::string error;
+    auto out = sound::PulseOutput::Connect(kRate, 2, "Quelm test warm-up", &error);
+    if (!out) return false;
+    const std::vector<float> silence(static_cast<size_t>(kRate / 5) * 2, 0.0f);
+    out->Write(silence.data(), silence.size() / 2);
+    out->Drain();  // returns once the silence has been played
+    return true;
 }
 
 MonitorRecorder::MonitorRecorder() {

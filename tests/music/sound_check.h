@@ -25,6 +25,10 @@ void WriteToneWav(const std::filesystem::path& file, double toneHz, double secon
 // An MP3 of one tone, made with lame; false when lame failed.
 bool MakeToneMp3(const std::filesystem::path& file, double toneHz, double seconds);
 
+// Waits until the sound server plays new streams at once: a freshly started null sink holds
+// its first streams back for a second or two. False when no server answers.
+bool SettleSoundServer();
+
 // Records the null sink's monitor ("out.monitor") with parec from construction to Stop().
 class MonitorRecorder {
 public:

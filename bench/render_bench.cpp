@@ -67,19 +67,24 @@ long PeakResidentKb() {
     return u.ru_maxrss;
 }
 
+// Photograph-like pictures: smooth shading with fine texture and a little noise all over,
+// so that the JPEG files are about as large as a camera's.
 int MakePictures(const QString& folder) {
+    uint32_t noise = 12345;
     for (int n = 1; n <= 6; ++n) {
         QImage picture(kBigPicture, QImage::Format_RGB32);
-        QPainter p(&picture);
-        QLinearGradient g(0, 0, kBigPicture.width(), kBigPicture.height());
-        g.setColorAt(0, QColor::fromHsv(n * 55 % 360, 160, 230));
-        g.setColorAt(1, QColor::fromHsv((n * 55 + 120) % 360, 200, 120));
-        p.fillRect(picture.rect(), g);
-        // Detail all over, so the JPEG is as heavy as a photograph.
-        for (int i = 0; i < 4000; ++i) {
-            p.setPen(QColor::fromHsv((i * 37 + n * 11) % 360, 200, (i * 13) % 256));
-            p.drawLine((i * 7919) % 4000, (i * 104729) % 3000, (i * 1299709) % 4000, (i * 15485863) % 3000);
+        for (int y = 0; y < picture.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < picture.width(); ++x) {
+                noise = noise * 1664525u + 1013904223u;
+                const int grain = int(noise >> 28) - 8;
+                const int r = (x * 255 / picture.width() + n * 40 + ((x / 7 + y / 5) % 13) * 3 + grain) & 0xFF;
+                const int g = (y * 255 / picture.height() + ((x ^ y) >> 4 & 15) * 4 + grain) & 0xFF;
+                const int b = ((x + y) * 255 / (picture.width() + picture.height()) + n * 25 + grain) & 0xFF;
+                line[x] = qRgb(r, g, b);
+            }
         }
+        QPainter p(&picture);
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPixelSize(400);
         p.setFont(font);

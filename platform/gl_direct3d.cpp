@@ -1,5 +1,6 @@
 #include "platform/gl_direct3d.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
@@ -36,7 +37,52 @@ constexpr uint32_t kTopDisable = 1;
 
 using ClipControlFn = void (*)(GLenum origin, GLenum depth);
 
-QSurfaceFormat DeviceFormat() {
+// Uncompressed 24-bit Windows bitmaps (what the wall files are) read straight into a
+// 32-bit image; a null image for any other file, which then goes to Qt's readers.
+constexpr uint32_t kBitmapFileHeaderBytes = 14;
+constexpr uint32_t kBitmapInfoHeaderBytes = 40;
+constexpr int64_t kMaxBitmapPixels = 100'000'000;
+
+uint32_t Le32(const uchar* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint16_t Le16(const uchar* p) { return uint16_t(p[0] | p[1] << 8); }
+
+QImage ReadPlainBitmap(const std::filesystem::path& file) {
+    QFile in(QString::fromStdString(file.string()));
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    const qint64 size = in.size();
+    if (size < kBitmapFileHeaderBytes + kBitmapInfoHeaderBytes)
+        return {};
+    const uchar* bytes = in.map(0, size);
+    if (!bytes || bytes[0] != 'B' || bytes[1] != 'M')
+        return {};
+    const uchar* info = bytes + kBitmapFileHeaderBytes;
+    const uint32_t offset = Le32(bytes + 10);
+    const int32_t width = int32_t(Le32(info + 4));
+    const int32_t height = int32_t(Le32(info + 8));
+    if (Le32(info) < kBitmapInfoHeaderBytes || Le16(info + 12) != 1 || Le16(info + 14) != 24 || Le32(info + 16) != 0 ||
+        width <= 0 || height == 0 || height == INT32_MIN || int64_t(width) * std::abs(int64_t(height)) > kMaxBitmapPixels)
+        return {};
+    const int rows = std::abs(height);
+    const int64_t stride = (int64_t(width) * 3 + 3) & ~int64_t(3);
+    if (int64_t(offset) + stride * rows > size)
+        return {};
+    QImage image(width, rows, QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    for (int y = 0; y < rows; ++y) {
+        // Rows run bottom-up unless the height is negative.
+        const uchar* from = bytes + offset + stride * (height > 0 ? rows - 1 - y : y);
+        auto* to = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x, from += 3)
+            to[x] = 0xFF000000u | uint32_t(from[2]) << 16 | uint32_t(from[1]) << 8 | from[0];
+    }
+    return image;
+}
+
+} // namespace
+
+QSurfaceFormat GlDeviceFormat() {
     QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setVersion(2, 1);
@@ -50,13 +96,15 @@ QSurfaceFormat DeviceFormat() {
     return format;
 }
 
+namespace {
+
 class GlDevice final : public Device {
 public:
     ~GlDevice() override { Destroy(); }
 
     // Window device when `window` is given, otherwise off screen at `size`.
     HResult Create(QWindow* window, QSize size) {
-        const QSurfaceFormat format = DeviceFormat();
+        const QSurfaceFormat format = GlDeviceFormat();
         if (window) {
             // The window's visual must carry the depth buffer: recreate it when it was
             // made earlier without one (it is not shown yet).
@@ -176,9 +224,12 @@ public:
         texture = 0;
         if (!MakeCurrent())
             return kErrInvalidCall;
-        QImageReader reader(QString::fromStdString(file.string()));
-        reader.setAllocationLimit(kTextureAllocationLimitMb);
-        QImage image = reader.read();
+        QImage image = ReadPlainBitmap(file);
+        if (image.isNull()) {
+            QImageReader reader(QString::fromStdString(file.string()));
+            reader.setAllocationLimit(kTextureAllocationLimitMb);
+            image = reader.read();
+        }
         if (image.isNull())
             return kErrInvalidData;
         // Opaque: no colour key, no alpha.
@@ -197,7 +248,7 @@ public:
         gl_->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         gl_->glPixelStorei(GL_UNPACK_ROW_LENGTH, image.bytesPerLine() / 4);
         // Row 0 of the picture (its top) is texture row 0, as in Direct3D.
-        gl_->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, image.width(), image.height(), 0, GL_BGRA,
+        gl_->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width(), image.height(), 0, GL_BGRA,
                           GL_UNSIGNED_INT_8_8_8_8_REV, image.constBits());
         gl_->glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
         // The top level only; coordinates wrap (Direct3D's default addressing).

@@ -10,10 +10,14 @@
 #include "platform/d3d_device.h"
 
 #include <QSize>
+#include <QSurfaceFormat>
 
 namespace quelm::d3d {
 
 std::unique_ptr<Direct3D> CreateGlDirect3D();
+// The surface format a device's window needs (compatibility profile, a depth buffer, one
+// swap a retrace). A window created with another format is created again by CreateDevice.
+QSurfaceFormat GlDeviceFormat();
 std::unique_ptr<Direct3D> CreateOffscreenGlDirect3D(QSize size);
 
 } // namespace quelm::d3d

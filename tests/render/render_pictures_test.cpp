@@ -7,10 +7,14 @@
 // Set QUELM_UPDATE_REFERENCES=1 to rewrite the reference pictures (then look at them).
 #include "platform/gl_direct3d.h"
 #include "render/box_renderer.h"
+#include "render/box_show.h"
 #include "render/headless_recording.h"
 #include "render/view_motion.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
@@ -503,6 +507,26 @@ TEST(RenderedShow, DrawsOnTheWholeScreenThroughAWindow) {
     EXPECT_GT(r.perWall[3], 500);
     renderer.ReleaseVertexBuffer();
     renderer.ReleaseDevice();
+}
+
+// The message of a failed device creation: one box, OK only, the text as given.
+TEST(DeviceMessage, ShowsOneBoxWithTheTextAndOnlyOk) {
+    int boxes = 0;
+    QString text;
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        ++boxes;
+        text = box->text();
+        for (QAbstractButton* b : box->buttons())
+            buttons << b->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    ShowDeviceError("-2005530518 " + d3d::Describe(d3d::kErrNotAvailable));
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(text, QString::fromStdString("-2005530518 " + d3d::Describe(d3d::kErrNotAvailable)));
+    EXPECT_EQ(buttons.size(), 1);
 }
 
 TEST(RecordingArguments, ParseTheDocumentedSyntaxAndRefuseBadValues) {

@@ -1,5 +1,8 @@
 #include "platform/gl_direct3d.h"
 
+#include "platform/picture_loading.h"
+
+#include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -226,7 +229,15 @@ public:
             return kErrInvalidCall;
         QImage image = ReadPlainBitmap(file);
         if (image.isNull()) {
-            QImageReader reader(QString::fromStdString(file.string()));
+            // Any other picture Qt reads, refused when a BMP, JPEG or GIF is cut short.
+            QFile in(QString::fromStdString(file.string()));
+            if (!in.open(QIODevice::ReadOnly))
+                return kErrInvalidData;
+            QByteArray bytes = in.readAll();
+            if (const auto format = picture::SniffFormat(bytes); format && !picture::StructureComplete(*format, bytes))
+                return kErrInvalidData;
+            QBuffer buffer(&bytes);
+            QImageReader reader(&buffer);
             reader.setAllocationLimit(kTextureAllocationLimitMb);
             image = reader.read();
         }

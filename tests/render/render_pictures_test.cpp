@@ -13,6 +13,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
+#include <QtEndian>
 #include <QMessageBox>
 #include <QTimer>
 #include <QScreen>
@@ -471,6 +473,62 @@ TEST(RenderedShow, MissingWallFileThreeShowsNoBoxWhileTheEyeMoves) {
     const auto eyes = ReadEyeFile(RecordedEyePath(options.outputFolder));
     ASSERT_EQ(eyes.size(), 31u);
     EXPECT_NE(eyes[30][1], eyes[0][1]) << "the eye moved on";
+}
+
+// A wall file is read by its content: top-down and bottom-up 24-bit bitmaps, indexed
+// bitmaps and other formats all become the same picture; a damaged file makes no texture.
+TEST(RenderedShow, WallFilesOfAnyReadableFormatShowTheSamePicture) {
+    Walls walls;
+    const QString front = walls.dir.filePath(QStringLiteral("Quib3.bmp"));
+    QFile file(front);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bottomUp = file.readAll();
+    file.close();
+    // The same bitmap stored top-down: negative height, rows in reverse order.
+    const int32_t height = qFromLittleEndian<int32_t>(bottomUp.constData() + 22);
+    const uint32_t offset = qFromLittleEndian<uint32_t>(bottomUp.constData() + 10);
+    const int stride = int((bottomUp.size() - offset) / height);
+    QByteArray topDown = bottomUp.left(int(offset));
+    qToLittleEndian<int32_t>(-height, topDown.data() + 22);
+    for (int row = height - 1; row >= 0; --row)
+        topDown += bottomUp.mid(int(offset) + row * stride, stride);
+    const Eye eye{0, 4.5f, -7, 0, 0};
+    const auto check = [&](const QByteArray& content, const char* what) {
+        QFile out(front);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(content);
+        out.close();
+        const QImage frame = DrawFrom(walls, QSize(320, 240), eye);
+        const RayCheck r = CheckFrame(frame, eye, walls, 4);
+        EXPECT_EQ(r.wrong, 0) << what << ": " << r.firstWrong;
+        EXPECT_GT(r.perWall[3], 500) << what;
+    };
+    check(topDown, "top-down bitmap");
+    QByteArray indexed;
+    QBuffer indexedBuffer(&indexed);
+    indexedBuffer.open(QIODevice::WriteOnly);
+    walls.pictures[3].convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither).save(&indexedBuffer, "BMP");
+    check(indexed, "8-bit bitmap");
+    QByteArray png;
+    QBuffer pngBuffer(&png);
+    pngBuffer.open(QIODevice::WriteOnly);
+    walls.pictures[3].save(&pngBuffer, "PNG");
+    check(png, "PNG content");
+
+    // Cut short, or empty: no texture, no crash.
+    Settings settings;
+    for (const QByteArray& damaged : {bottomUp.left(bottomUp.size() / 2), QByteArray()}) {
+        QFile out(front);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(damaged);
+        out.close();
+        BoxRenderer renderer(settings, walls.Folder(), [] { return d3d::CreateOffscreenGlDirect3D(QSize(64, 48)); },
+                             [](const std::string& text) { ADD_FAILURE() << text; });
+        ASSERT_TRUE(renderer.InitDevice(nullptr));
+        d3d::TextureHandle texture = 99;
+        EXPECT_TRUE(d3d::Failed(renderer.Device()->CreateTextureFromFile(front.toStdString(), texture)));
+        EXPECT_EQ(texture, 0u);
+    }
 }
 
 // The device on a full-screen window, as the show makes it: the window was created before

@@ -1,5 +1,6 @@
 #include "startup/signal_close.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
 #include <fcntl.h>
@@ -21,7 +22,7 @@ void RouteTerminationSignals(std::function<void()> onSignal) {
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0) return;
         ::fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);
     }
-    auto* notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read);
+    auto* notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [onSignal] {
         char buffer[16];
         [[maybe_unused]] ssize_t n = ::read(g_pipe[0], buffer, sizeof buffer);
@@ -31,7 +32,8 @@ void RouteTerminationSignals(std::function<void()> onSignal) {
     sa.sa_handler = OnTerminationSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+    // SIGUSR1: xsecurelock's request to its saver to end when its password prompt closes.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGUSR1}) ::sigaction(sig, &sa, nullptr);
 }
 
 } // namespace quelm

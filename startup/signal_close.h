@@ -1,6 +1,6 @@
 #pragma once
-// SIGTERM, SIGINT and SIGHUP, which screensaver daemons and terminals send to end a
-// program, run a callback on the event loop instead of killing the process outright.
+// SIGTERM, SIGINT, SIGHUP and SIGUSR1, which screensaver daemons and terminals send to end
+// a program, run a callback on the event loop instead of killing the process outright.
 #include <functional>
 
 namespace quelm {

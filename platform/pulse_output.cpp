@@ -12,15 +12,15 @@ namespace quelm::sound {
 
 std::unique_ptr<PulseOutput> PulseOutput::Connect(int rate, int channels, const char* streamName,
                                                   std::string* error) {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32LE;
-    spec.rate = static_cast<uint32_t>(rate);
-    spec.channels = static_cast<uint8_t>(channels);
-    if (!pa_sample_spec_valid(&spec)) {
+    pa_sample_spec format{};
+    format.format = PA_SAMPLE_FLOAT32LE;
+    format.rate = static_cast<uint32_t>(rate);
+    format.channels = static_cast<uint8_t>(channels);
+    if (!pa_sample_spec_valid(&format)) {
         if (error) *error = "unsupported sample format";
         return nullptr;
     }
-    const uint32_t bytesPerMs = static_cast<uint32_t>(pa_bytes_per_second(&spec) / 1000);
+    const uint32_t bytesPerMs = static_cast<uint32_t>(pa_bytes_per_second(&format) / 1000);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.tlength = bytesPerMs * kTargetLatencyMs;
@@ -28,7 +28,7 @@ std::unique_ptr<PulseOutput> PulseOutput::Connect(int rate, int channels, const 
     attr.minreq = bytesPerMs * kRefillMs;
     attr.fragsize = static_cast<uint32_t>(-1);
     int code = 0;
-    pa_simple* s = pa_simple_new(nullptr, "Quelm", PA_STREAM_PLAYBACK, nullptr, streamName, &spec,
+    pa_simple* s = pa_simple_new(nullptr, "Quelm", PA_STREAM_PLAYBACK, nullptr, streamName, &format,
                                  nullptr, &attr, &code);
     if (!s) {
         if (error) *error = pa_strerror(code);

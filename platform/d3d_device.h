@@ -120,6 +120,7 @@ public:
     // The whole back buffer to the whole device window.
     virtual HResult Present() = 0;
     // A copy of what was last presented (black before the first Present), top row first.
+    // Off-screen devices only; a device on a window answers kErrNotAvailable.
     virtual HResult GetFrontBuffer(QImage& image) = 0;
     virtual void ReleaseVertexBuffer(VertexBufferHandle buffer) = 0;
     // Releasing the device (destroying it) frees everything it made.

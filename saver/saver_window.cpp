@@ -52,6 +52,7 @@ SaverWindow::SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& 
         connect(&hostWatch_, &QTimer::timeout, this, &SaverWindow::WatchHost);
     }
     // The native window exists from here on, unseen, so that the device can be made on it.
+    setFormat(options_.surfaceFormat);
     create();
 }
 

@@ -7,6 +7,7 @@
 #include "saver/show_services.h"
 #include "startup/settings.h"
 
+#include <QSurfaceFormat>
 #include <QTimer>
 #include <QWindow>
 #include <filesystem>
@@ -31,6 +32,7 @@ struct SaverOptions {
     // away runs the close request.
     uint32_t hostWindow = 0;
     std::function<void()> endProgram; // runs last in the close request
+    QSurfaceFormat surfaceFormat;     // what the 3D device asks of the window (depth buffer)
 };
 
 class SaverWindow : public QWindow {

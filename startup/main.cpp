@@ -1,7 +1,9 @@
 // quelm: a 3D screensaver. See --help.
 #include "platform/program.h"
+#include "render/headless_recording.h"
 #include "startup/hack_mode.h"
 #include "startup/quelm_app.h"
+#include "startup/settings.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -33,6 +35,12 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    const auto recording = quelm::ParseRecordingArguments(args);
+    if (recording && !recording->error.empty()) {
+        std::fprintf(stderr, "quelm: %s\n%s", recording->error.c_str(), quelm::RecordingUsage());
+        return 2;
+    }
+
     // The window search and the preview's embedding speak X11, under Xorg or Xwayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
     if (qgetenv("QT_QPA_PLATFORM") == "xcb" && !DisplayReachable()) {
@@ -42,6 +50,10 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     quelm::program::SetCommandLine(commandLine);
+    if (recording) {
+        quelm::LoadSettings(quelm::TheSettings(), quelm::program::IniPathForRead());
+        return quelm::RecordShow(*recording, quelm::TheSettings());
+    }
     if (auto hack = quelm::ParseHackArguments(args)) return quelm::RunHack(app, *hack);
     return quelm::RunMain(app, commandLine);
 }

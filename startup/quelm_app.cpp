@@ -5,7 +5,9 @@
 #include "platform/cursor.h"
 #include "platform/program.h"
 #include "platform/x11_windows.h"
+#include "platform/gl_direct3d.h"
 #include "render/box_show.h"
+#include "render/headless_recording.h"
 #include "saver/saver_window.h"
 #include "platform/instance_lock.h"
 #include "platform/x11_screenshot.h"
@@ -45,6 +47,7 @@ int RunSaver(QApplication& app, Mode mode) {
     SaverOptions options;
     options.wallFolder = wallFolder;
     options.cursorHiddenAtStart = hideCursor;
+    options.surfaceFormat = d3d::GlDeviceFormat();
     SaverWindow window(settings, *renderer, *music, options);
     RouteTerminationSignals([&window] { window.SystemClose(); });
     window.Load();
@@ -92,6 +95,7 @@ int RunHack(QApplication& app, const HackRequest& request) {
     options.wallFolder = wallFolder;
     options.grabInput = false;
     options.hostWindow = target;
+    options.surfaceFormat = d3d::GlDeviceFormat();
     SaverWindow window(settings, *renderer, *music, options);
     RouteTerminationSignals([&window] { window.SystemClose(); });
     window.Load();
@@ -142,13 +146,17 @@ QString HelpText() {
         "                 the root window; ends on SIGTERM, not on keys or clicks\n"
         "  -window-id ID  show the box in window ID (hexadecimal 0x... or decimal)\n"
         "\n"
+        "Recording the show off screen (still needs an X display for OpenGL):\n") +
+           QString::fromUtf8(RecordingUsage()) + QStringLiteral(
+        "\n"
         "  --help         show this help and end\n"
         "  --version      show the version and end\n"
         "\n"
         "Only the second character of the first argument counts: /S, -s and /s:123 are the\n"
         "same. A click or a key that types a character ends the show.\n"
         "Settings live in Quelm.ini beside the program, or in ~/.local/share/quelm/ when the\n"
-        "program's folder cannot be written.\n");
+        "program's folder cannot be written. QUELM_CDAUDIO_DEVICE names the CD drive or a\n"
+        "disc image (CUE/BIN, TOC) to play instead of the default drive.\n");
 }
 
 QString VersionText() { return QStringLiteral("quelm " QUELM_VERSION "\n"); }

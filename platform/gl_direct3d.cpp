@@ -1,5 +1,6 @@
 #include "platform/gl_direct3d.h"
 
+#include "platform/gl_driver.h"
 #include "platform/picture_loading.h"
 
 #include <QBuffer>
@@ -136,6 +137,7 @@ public:
         context_->setFormat(window ? window->format() : format);
         if (!context_->create() || !context_->makeCurrent(surface_))
             return kErrNotAvailable;
+        platform::KeepGlDriverLoaded();
         gl_ = QOpenGLVersionFunctionsFactory::get<QOpenGLFunctions_2_1>(context_.get());
         if (!gl_ || !gl_->initializeOpenGLFunctions())
             return kErrNotAvailable;

@@ -1,6 +1,7 @@
 #include "saver/saver_window.h"
 
 #include "platform/cursor.h"
+#include "platform/gl_driver.h"
 #include "platform/x11_windows.h"
 #include "saver/load_rules.h"
 
@@ -54,6 +55,7 @@ SaverWindow::SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& 
     // The native window exists from here on, unseen, so that the device can be made on it.
     setFormat(options_.surfaceFormat);
     create();
+    platform::KeepGlDriverLoaded();
 }
 
 SaverWindow::~SaverWindow() {

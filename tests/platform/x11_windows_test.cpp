@@ -1,5 +1,6 @@
 #include "platform/x11_windows.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QRasterWindow>
 #include <QTest>
@@ -43,7 +44,7 @@ TEST(WindowGeometry, ReportsRealWindowsAndRefusesOtherNumbers) {
 }
 
 int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv); // Qt Test's input helpers expect the widget application
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -5,6 +5,7 @@
 #include "saver/saver_window.h"
 
 #include <QFile>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
@@ -255,7 +256,7 @@ TEST_F(Show, TheCloseRequestRunsOnce) {
 }
 
 int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv); // Qt Test's input helpers expect the widget application
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

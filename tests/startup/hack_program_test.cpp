@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QProcess>
@@ -299,7 +300,7 @@ TEST_F(Daemon, AWindowIdThatIsNoWindowEndsAtOnce) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv); // Qt Test's input helpers expect the widget application
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

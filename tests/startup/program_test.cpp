@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
@@ -228,7 +229,7 @@ TEST_F(Program, PreviewWithAHandleThatIsNotAWindowEndsShowingNothing) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv); // Qt Test's input helpers expect the widget application
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

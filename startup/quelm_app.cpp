@@ -36,26 +36,29 @@ int RunPreview(QApplication& app, const QString& commandLine) {
     return app.exec();
 }
 
-int RunSaver(QApplication& app, Mode mode) {
-    Settings& settings = TheSettings();
-    const bool hideCursor = mode == Mode::Saver;
-    if (hideCursor) platform::ShowCursor(false);
-
-    const std::filesystem::path wallFolder = program::StorageFolder();
-    std::unique_ptr<ShowRenderer> renderer = MakeBoxShow(settings, wallFolder);
+// Runs one show until its close request ends the event loop. The renderer and the music
+// are freed while the window they draw on and play for still exists.
+int RunShow(QApplication& app, Settings& settings, std::unique_ptr<ShowRenderer> renderer, SaverOptions options) {
     std::unique_ptr<ShowMusic> music = MakeBackgroundMusic(settings);
-    SaverOptions options;
-    options.wallFolder = wallFolder;
-    options.cursorHiddenAtStart = hideCursor;
     options.surfaceFormat = d3d::GlDeviceFormat();
     SaverWindow window(settings, *renderer, *music, options);
     RouteTerminationSignals([&window] { window.SystemClose(); });
     window.Load();
     const int code = app.exec();
-    // The device is freed while the window it draws on still exists.
     renderer.reset();
     music.reset();
     return code;
+}
+
+int RunSaver(QApplication& app, Mode mode) {
+    Settings& settings = TheSettings();
+    const bool hideCursor = mode == Mode::Saver;
+    if (hideCursor) platform::ShowCursor(false);
+
+    SaverOptions options;
+    options.wallFolder = program::StorageFolder();
+    options.cursorHiddenAtStart = hideCursor;
+    return RunShow(app, settings, MakeBoxShow(settings, options.wallFolder), options);
 }
 
 // Where a hack-mode show keeps its wall files: a folder of its own, so that the shows a
@@ -86,25 +89,15 @@ int RunHack(QApplication& app, const HackRequest& request) {
 
     QTemporaryDir walls(PrivateWallFolderTemplate());
     if (!walls.isValid()) return 1;
-    const std::filesystem::path wallFolder = walls.path().toStdString();
-    std::unique_ptr<ShowRenderer> box = MakeBoxShow(settings, wallFolder);
-    // The daemon's window already hides the desktop; its screenshot shows it as it was.
-    auto renderer = std::make_unique<StoredDesktopRenderer>(*box, x11::StoredScreenshot(target), wallFolder);
-    std::unique_ptr<ShowMusic> music = MakeBackgroundMusic(settings);
     SaverOptions options;
-    options.wallFolder = wallFolder;
+    options.wallFolder = walls.path().toStdString();
     options.grabInput = false;
     options.hostWindow = target;
-    options.surfaceFormat = d3d::GlDeviceFormat();
-    SaverWindow window(settings, *renderer, *music, options);
-    RouteTerminationSignals([&window] { window.SystemClose(); });
-    window.Load();
-    const int code = app.exec();
-    // The device is freed while the window it draws on still exists.
-    renderer.reset();
-    box.reset();
-    music.reset();
-    return code;
+    // The daemon's window already hides the desktop; its screenshot shows it as it was.
+    return RunShow(app, settings,
+                   std::make_unique<StoredDesktopRenderer>(MakeBoxShow(settings, options.wallFolder),
+                                                           x11::StoredScreenshot(target), options.wallFolder),
+                   options);
 }
 
 int RunMain(QApplication& app, const QString& commandLine) {

@@ -7,30 +7,31 @@
 
 #include <QImage>
 #include <filesystem>
+#include <memory>
 
 namespace quelm {
 
 class StoredDesktopRenderer final : public ShowRenderer {
 public:
     // A null `desktop` leaves the capture to the wrapped renderer.
-    StoredDesktopRenderer(ShowRenderer& inner, QImage desktop, std::filesystem::path wallFolder)
-        : inner_(inner), desktop_(std::move(desktop)), wallFolder_(std::move(wallFolder)) {}
+    StoredDesktopRenderer(std::unique_ptr<ShowRenderer> inner, QImage desktop, std::filesystem::path wallFolder)
+        : inner_(std::move(inner)), desktop_(std::move(desktop)), wallFolder_(std::move(wallFolder)) {}
 
     void CaptureDesktopWalls() override {
-        if (desktop_.isNull()) inner_.CaptureDesktopWalls();
+        if (desktop_.isNull()) inner_->CaptureDesktopWalls();
         else CaptureDesktopWallsFrom(surfaces_, wallFolder_, desktop_);
     }
-    void PrepareUserWalls() override { inner_.PrepareUserWalls(); }
-    bool InitDevice(QWindow& window) override { return inner_.InitDevice(window); }
-    void BuildBoxVertices() override { inner_.BuildBoxVertices(); }
-    void InitScene() override { inner_.InitScene(); }
-    void StartMotion() override { inner_.StartMotion(); }
-    void Tick() override { inner_.Tick(); }
-    void ReleaseVertexBuffer() override { inner_.ReleaseVertexBuffer(); }
-    void ReleaseDevice() override { inner_.ReleaseDevice(); }
+    void PrepareUserWalls() override { inner_->PrepareUserWalls(); }
+    bool InitDevice(QWindow& window) override { return inner_->InitDevice(window); }
+    void BuildBoxVertices() override { inner_->BuildBoxVertices(); }
+    void InitScene() override { inner_->InitScene(); }
+    void StartMotion() override { inner_->StartMotion(); }
+    void Tick() override { inner_->Tick(); }
+    void ReleaseVertexBuffer() override { inner_->ReleaseVertexBuffer(); }
+    void ReleaseDevice() override { inner_->ReleaseDevice(); }
 
 private:
-    ShowRenderer& inner_;
+    std::unique_ptr<ShowRenderer> inner_;
     QImage desktop_;
     std::filesystem::path wallFolder_;
     WallSurfaces surfaces_;

@@ -1,174 +1,155 @@
-// The six wall files from the desktop and from the user's pictures.
+// The six wall files from the desktop and from the user's pictures, and picture loading's
+// answer to bad input.
+#include "platform/picture_loading.h"
 #include "render/wall_pictures.h"
-#include "wall_test_pictures.h"
 
-#include <QElapsedTimer>
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QRasterWindow>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace quelm {
 namespace {
 namespace fs = std::filesystem;
-using test::Encoded;
+
+QImage Pattern(int width, int height, int seed) { // no symmetry, different for each seed
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb((x * 7 + seed * 40) & 255, (y * 3 + seed * 90) & 255, (x * y + seed) & 255));
+    return image;
+}
+
+QByteArray Encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, 95);
+    return bytes;
+}
+
+// A GIF of `width` x `height` whose image data holds one pixel (Qt writes no GIF).
+QByteArray Gif(uint16_t width, uint16_t height) {
+    QByteArray gif("GIF89a\0\0\0\0\x80\0\0\xff\0\0\0\0\0\x2c\0\0\0\0\0\0\0\0\0\x02\x02\x44\x01\0\x3b", 35);
+    for (int at : {6, 24}) { qToLittleEndian(width, gif.data() + at); qToLittleEndian(height, gif.data() + at + 2); }
+    return gif;
+}
+
+QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    return file.fileName();
+}
 
 QImage WallImage(const fs::path& folder, int wall) {
-    return QImage(QString::fromStdString(WallFile(folder, wall).string())).convertToFormat(QImage::Format_RGB32);
+    return QImage(WallFile(folder, wall).c_str()).convertToFormat(QImage::Format_RGB32);
 }
 
-QByteArray WallBytes(const fs::path& folder, int wall) { return test::FileBytes(WallFile(folder, wall)); }
-
-bool Is24BitBitmap(const QByteArray& bytes) {
-    return bytes.size() > 54 && bytes.startsWith("BM") && bytes[28] == 24 && bytes[29] == 0;
-}
-
-TEST(WallPictureSources, FailedLoadsShowThePictureLoadedBefore) {
-    using Loaded = std::array<bool, kWallCount + 1>;
-    using Sources = std::array<int, kWallCount + 1>;
-    EXPECT_EQ(WallPictureSources(Loaded{false, true, true, true, true, true, true}), (Sources{0, 1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(WallPictureSources(Loaded{false, false, true, false, true, true, true}), (Sources{0, 0, 2, 2, 4, 5, 6}));
-    // Wall 5 comes after wall 6.
-    EXPECT_EQ(WallPictureSources(Loaded{false, true, true, true, true, false, true}), (Sources{0, 1, 2, 3, 4, 6, 6}));
-    EXPECT_EQ(WallPictureSources(Loaded{false, true, true, true, true, false, false}), (Sources{0, 1, 2, 3, 4, 4, 4}));
-    EXPECT_EQ(WallPictureSources(Loaded{}), (Sources{}));
-}
-
-// A window over the whole screen showing a known picture: the desktop the test captures.
-class DesktopPattern : public QRasterWindow {
-public:
-    explicit DesktopPattern(QScreen* screen) : pattern_(test::WallPattern(screen->size().width(), screen->size().height(), 3)) {
-        setFlags(Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
-        setGeometry(screen->geometry());
+// The folder holds the six wall files and nothing else, each an uncompressed 24-bit bitmap.
+void ExpectSixBitmaps(const fs::path& folder) {
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), kWallCount);
+    for (int wall = 1; wall <= kWallCount; ++wall) {
+        QFile file(WallFile(folder, wall));
+        const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(54) : QByteArray();
+        EXPECT_TRUE(head.size() == 54 && head.startsWith("BM") && qFromLittleEndian<uint16_t>(head.constData() + 28) == 24 &&
+                    qFromLittleEndian<uint32_t>(head.constData() + 30) == 0) << wall;
     }
-    const QImage& Pattern() const { return pattern_; }
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, pattern_); }
-
-private:
-    QImage pattern_;
-};
+}
 
 TEST(CaptureDesktopWalls, WritesTheScreenFiveTimesAndItsMirrorOnce) {
     QScreen* screen = QGuiApplication::primaryScreen();
-    ASSERT_NE(screen, nullptr);
-    DesktopPattern desktop(screen);
+    const QImage pattern = Pattern(screen->size().width(), screen->size().height(), 3);
+    struct Desktop : QRasterWindow { // a known picture over the whole screen
+        QImage shown;
+        void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, shown); }
+    } desktop;
+    desktop.shown = pattern;
+    desktop.setFlags(Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
+    desktop.setGeometry(screen->geometry());
     desktop.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&desktop));
-    // The X server shows the pattern once our painting has reached it.
-    QElapsedTimer waited;
-    waited.start();
-    while (screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32) != desktop.Pattern()) {
-        ASSERT_LT(waited.elapsed(), 10000) << "the pattern never reached the screen";
-        QTest::qWait(20);
-    }
+    QTRY_VERIFY_WITH_TIMEOUT(screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32) == pattern, 10000);
 
     QTemporaryDir dir;
     const fs::path folder = dir.path().toStdString();
-    test::WriteBytes(WallFile(folder, 2), "an older wall file");
     WallSurfaces surfaces;
     CaptureDesktopWalls(surfaces, folder);
-
-    const QByteArray first = WallBytes(folder, 1);
-    EXPECT_TRUE(Is24BitBitmap(first));
-    for (int wall : {2, 3, 4, 6}) EXPECT_EQ(WallBytes(folder, wall), first) << "wall " << wall;
-    EXPECT_EQ(WallImage(folder, 1).size(), screen->size());
-    EXPECT_EQ(WallImage(folder, 1), desktop.Pattern());
-    EXPECT_TRUE(Is24BitBitmap(WallBytes(folder, 5)));
-    EXPECT_EQ(WallImage(folder, 5), desktop.Pattern().mirrored(true, false));
-    EXPECT_EQ(surfaces.master.Image(), desktop.Pattern().mirrored(true, false)); // Master ends mirrored
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), kWallCount);
-}
-
-class UserWalls : public ::testing::Test {
-protected:
-    fs::path Folder() const { return dir_.path().toStdString(); }
-    QString Picture(const std::string& name, const QByteArray& bytes) {
-        const fs::path file = fs::path(pictures_.path().toStdString()) / name;
-        test::WriteBytes(file, bytes);
-        return QString::fromStdString(file.string());
-    }
-    void Prepare() { PrepareUserWalls(surfaces_, settings_, Folder()); }
-    void ExpectOnlyTheSixWallFiles() {
-        EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), fs::directory_iterator()), kWallCount);
-        for (int wall = 1; wall <= kWallCount; ++wall) EXPECT_TRUE(Is24BitBitmap(WallBytes(Folder(), wall))) << wall;
-    }
-
-    QTemporaryDir dir_, pictures_;
-    Settings settings_ = [] { Settings s; s.PicKind = kPicFiles; return s; }();
-    WallSurfaces surfaces_;
-};
-
-TEST_F(UserWalls, EachWallKeepsItsOwnPictureAndSizeWallFiveMirrored) {
-    std::array<QImage, kWallCount + 1> expected;
-    for (int wall = 1; wall <= kWallCount; ++wall) {
-        const QImage pattern = test::WallPattern(40 + 13 * wall, 30 + 7 * wall, wall);
-        QByteArray bytes;
-        if (wall % 3 == 1) { // 1, 4: BMP
-            bytes = Encoded(pattern, "BMP");
-            expected[wall] = pattern;
-        } else if (wall % 3 == 2) { // 2, 5: JPEG
-            bytes = Encoded(pattern, "JPEG");
-            expected[wall] = QImage::fromData(bytes).convertToFormat(QImage::Format_RGB32);
-        } else { // 3, 6: GIF
-            const QImage indexed = test::IndexedPattern(pattern.width(), pattern.height(), wall);
-            bytes = test::GifBytes(indexed);
-            expected[wall] = indexed.convertToFormat(QImage::Format_RGB32);
-        }
-        settings_.PicPath[wall] = Picture("wall" + std::to_string(wall), bytes);
-    }
-    test::WriteBytes(WallFile(Folder(), 4), "an older wall file");
-    Prepare();
-    ExpectOnlyTheSixWallFiles();
-    for (int wall : {1, 2, 3, 4, 6}) EXPECT_EQ(WallImage(Folder(), wall), expected[wall]) << "wall " << wall;
-    EXPECT_EQ(WallImage(Folder(), 5), expected[5].mirrored(true, false));
-    EXPECT_EQ(surfaces_.master.Image(), expected[5]);
-    EXPECT_EQ(surfaces_.display.Image(), expected[5].mirrored(true, false));
-}
-
-TEST_F(UserWalls, OnePictureForAllWallsGivesFiveCopiesAndOneMirror) {
-    const QImage pattern = test::WallPattern(300, 200, 11);
-    const QString file = Picture("same.bmp", Encoded(pattern, "BMP"));
-    for (int wall = 1; wall <= kWallCount; ++wall) settings_.PicPath[wall] = file;
-    Prepare();
-    ExpectOnlyTheSixWallFiles();
-    for (int wall : {2, 3, 4, 6}) EXPECT_EQ(WallBytes(Folder(), wall), WallBytes(Folder(), 1)) << wall;
-    EXPECT_EQ(WallImage(Folder(), 1), pattern);
-    EXPECT_EQ(WallImage(Folder(), 5), pattern.mirrored(true, false));
-}
-
-TEST_F(UserWalls, PictureThatCannotBeLoadedGivesThePreviousWallsPicture) {
+    ExpectSixBitmaps(folder);
     for (int wall = 1; wall <= kWallCount; ++wall)
-        settings_.PicPath[wall] = Picture("p" + std::to_string(wall) + ".bmp", Encoded(test::WallPattern(20 + wall, 10, wall), "BMP"));
-    settings_.PicPath[1] = Picture("cut.bmp", Encoded(test::WallPattern(50, 50, 0), "BMP").left(300));
-    settings_.PicPath[3] = Picture("letter.gif", "GIF89a but then only words");
-    settings_.PicPath[5] = Picture("huge.gif", test::GifDeclaring(30000, 30000));
-    Prepare();
-    ExpectOnlyTheSixWallFiles();
-    // Wall 1 has nothing before it: Master's first content, one black pixel.
-    const QImage first = WallImage(Folder(), 1);
-    EXPECT_EQ(first.size(), QSize(1, 1));
-    EXPECT_EQ(first.pixel(0, 0), qRgb(0, 0, 0));
-    EXPECT_EQ(WallBytes(Folder(), 3), WallBytes(Folder(), 2));
-    EXPECT_EQ(WallImage(Folder(), 2), test::WallPattern(22, 10, 2));
-    // Wall 5 is loaded after wall 6, so it gets wall 6's picture, mirrored.
-    EXPECT_EQ(WallImage(Folder(), 5), test::WallPattern(26, 10, 6).mirrored(true, false));
-    EXPECT_EQ(surfaces_.master.Image(), test::WallPattern(26, 10, 6));
+        EXPECT_EQ(WallImage(folder, wall), pattern.mirrored(wall == 5, false)) << wall;
 }
 
-TEST_F(UserWalls, WallsSixAndFiveFailingBothShowWallFour) {
-    for (int wall = 1; wall <= 4; ++wall)
-        settings_.PicPath[wall] = Picture("p" + std::to_string(wall) + ".bmp", Encoded(test::WallPattern(20 + wall, 10, wall), "BMP"));
-    settings_.PicPath[6] = Picture("six.jpg", Encoded(test::WallPattern(30, 30, 6), "JPEG").chopped(2));
-    settings_.PicPath[5] = QString::fromStdString((Folder() / "vanished.bmp").string());
-    Prepare();
-    ExpectOnlyTheSixWallFiles();
-    EXPECT_EQ(WallBytes(Folder(), 6), WallBytes(Folder(), 4));
-    EXPECT_EQ(WallImage(Folder(), 5), test::WallPattern(24, 10, 4).mirrored(true, false));
+TEST(UserWalls, EachWallKeepsItsOwnPictureOrShowsThePreviousWalls) {
+    // Damaged: wall 1 cut short (nothing before it: Master's first content, one black pixel),
+    // wall 3 not a picture (wall 2's), wall 5 declaring 30000 x 30000 (wall 6's: 5 loads last).
+    for (const bool damaged : {false, true}) {
+        QTemporaryDir walls, pictures;
+        Settings settings;
+        settings.PicKind = kPicFiles;
+        std::array<QImage, kWallCount + 1> picture{QImage(1, 1, QImage::Format_RGB32)};
+        picture[0].fill(Qt::black);
+        for (int wall = 1; wall <= kWallCount; ++wall) {
+            picture[wall] = Pattern(20 + 7 * wall, 10 + 3 * wall, wall);
+            settings.PicPath[wall] = Write(pictures, QStringLiteral("p%1.bmp").arg(wall), Encoded(picture[wall], "BMP"));
+        }
+        if (damaged) {
+            settings.PicPath[1] = Write(pictures, "cut.bmp", Encoded(picture[1], "BMP").chopped(1));
+            settings.PicPath[3] = Write(pictures, "letter.bmp", "BM this is a letter, not a bitmap");
+            settings.PicPath[5] = Write(pictures, "huge.gif", Gif(30000, 30000));
+        }
+        Write(walls, "Quib4.bmp", "an older wall file");
+        WallSurfaces surfaces;
+        PrepareUserWalls(surfaces, settings, walls.path().toStdString());
+        ExpectSixBitmaps(walls.path().toStdString());
+        const auto source = damaged ? std::array{0, 0, 2, 2, 4, 6, 6} : std::array{0, 1, 2, 3, 4, 5, 6};
+        for (int wall = 1; wall <= kWallCount; ++wall)
+            EXPECT_EQ(WallImage(walls.path().toStdString(), wall), picture[source[wall]].mirrored(wall == 5, false))
+                << damaged << wall;
+    }
+}
+
+TEST(PictureLoading, BadInputCannotBeLoadedAndNeverCrashes) {
+    QTemporaryDir dir;
+    const QImage pattern = Pattern(64, 48, 4);
+    const QByteArray bmp = Encoded(pattern, "BMP"), jpeg = Encoded(pattern, "JPEG"), gif = Gif(300, 200);
+    const auto load = [&](const QByteArray& bytes) {
+        return picture::LoadPictureFile(Write(dir, "p", bytes).toStdString());
+    };
+    EXPECT_EQ(load(bmp), pattern);
+    EXPECT_EQ(load(jpeg).size(), pattern.size());
+    EXPECT_EQ(load(gif).size(), QSize(300, 200));
+    // An RLE8 bitmap of 30000 x 30000 that ends at once: 60 bytes that would decode to 3.6 GB.
+    QByteArray bomb = Encoded(QImage(16, 16, QImage::Format_Indexed8), "BMP");
+    for (int at : {18, 22}) qToLittleEndian(uint32_t(30000), bomb.data() + at); // width, height
+    qToLittleEndian(uint32_t(1), bomb.data() + 30);                              // RLE8
+    bomb = bomb.left(qFromLittleEndian<uint32_t>(bomb.constData() + 10)) + QByteArray("\0\1", 2);
+    qToLittleEndian(uint32_t(bomb.size()), bomb.data() + 2);
+    QByteArray hugeJpeg = jpeg; // the frame header's height and width
+    const qsizetype frame = hugeJpeg.indexOf("\xFF\xC0");
+    for (int at : {5, 7}) qToBigEndian(uint16_t(30000), hugeJpeg.data() + frame + at);
+    for (const QByteArray& bad : {bmp.left(bmp.size() * 6 / 10), bmp.chopped(1), jpeg.chopped(2), gif.chopped(2),
+                                  bmp.left(20), QByteArray("BM this is a letter, not a bitmap"), QByteArray(),
+                                  Encoded(pattern, "PNG"), hugeJpeg, Gif(30000, 30000),
+                                  Gif(10000, 10001), bomb})
+        EXPECT_TRUE(load(bad).isNull()) << bad.left(16).toHex().toStdString();
+    EXPECT_TRUE(picture::LoadPictureFile(dir.filePath("missing.bmp").toStdString()).isNull());
+
+    std::mt19937 random(7); // damaged files load within the limits or not at all
+    for (int i = 0; i < 200; ++i) {
+        QByteArray bytes = i % 2 ? bmp : jpeg;
+        for (int flips = int(random() % 8); flips > 0; --flips) bytes[random() % bytes.size()] = char(random());
+        if (random() % 3 == 0) bytes.truncate(random() % bytes.size());
+        const QImage image = load(bytes);
+        EXPECT_TRUE(image.isNull() || (image.format() == QImage::Format_RGB32 &&
+                                       int64_t(image.width()) * image.height() <= picture::kMaxPicturePixels)) << i;
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The real program started as a screensaver daemon starts it: inside host windows of the
 // test's own, ended by SIGTERM.
 #include "platform/x11_windows.h"
+#include "tests/startup/program_fixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,6 +21,9 @@
 
 namespace {
 
+using quelm::testing::ChildSizes;
+using quelm::testing::WaitFor;
+
 // A daemon's window: a busy pattern, so that the desktop the show captures has something on it.
 class HostWindow : public QRasterWindow {
 public:
@@ -37,32 +41,6 @@ protected:
         p.drawText(QRect(QPoint(0, 0), size()), Qt::AlignCenter, "HOST");
     }
 };
-
-std::vector<QSize> ChildSizes(uint32_t parent) {
-    std::vector<QSize> out;
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    if (auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr)) {
-        xcb_window_t* kids = xcb_query_tree_children(tree);
-        for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)
-            if (auto* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, kids[i]), nullptr)) {
-                out.emplace_back(g->width, g->height);
-                std::free(g);
-            }
-        std::free(tree);
-    }
-    xcb_disconnect(c);
-    return out;
-}
-
-bool WaitFor(const std::function<bool()>& cond, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        if (cond()) return true;
-        QTest::qWait(25);
-    }
-    return cond();
-}
 
 QImage Grab(const QRect& screenRect) {
     return QGuiApplication::primaryScreen()->grabWindow(0, screenRect.x(), screenRect.y(), screenRect.width(),
@@ -108,36 +86,19 @@ int StreamsOf(const std::vector<qint64>& pids) {
     return n;
 }
 
-class Daemon : public ::testing::Test {
+class Daemon : public quelm::testing::ProgramCopy {
 protected:
-    QTemporaryDir dir;
     QTemporaryDir runtime;
-    QString exe;
-    std::vector<std::unique_ptr<QProcess>> shows;
 
     void SetUp() override {
-        exe = dir.filePath("quelm");
-        ASSERT_TRUE(QFile::copy(qEnvironmentVariable("QUELM_EXE"), exe));
+        ProgramCopy::SetUp();
         QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    void TearDown() override {
-        for (auto& p : shows)
-            if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(3000);
-            }
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
     }
     QProcess* Start(const QStringList& args, const QString& xscreensaverWindow = {}) {
-        auto p = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.remove("XSCREENSAVER_WINDOW");
         if (!xscreensaverWindow.isEmpty()) env.insert("XSCREENSAVER_WINDOW", xscreensaverWindow);
-        p->setProcessEnvironment(env);
-        p->setProcessChannelMode(QProcess::ForwardedChannels);
-        p->start(exe, args);
-        EXPECT_TRUE(p->waitForStarted(5000));
-        shows.push_back(std::move(p));
-        return shows.back().get();
+        return ProgramCopy::Start(args);
     }
     int WallFoldersLeft() {
         return QDir(runtime.path()).entryList({"quelm-walls-*"}, QDir::Dirs).size();
@@ -148,9 +109,7 @@ protected:
         return WaitFor([&] { return Differing(first, Grab(area)) > 200; }, 5000);
     }
     void UseMusic(const QString& wav) {
-        QFile ini(dir.filePath("Quelm.ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[Section]\nBGM\x8B\xE6\x95\xAA= 2\nBGM\xCC\xA7\xB2\xD9=" + wav.toUtf8() + "\n");
+        WriteIni("[Section]\nBGM\x8B\xE6\x95\xAA= 2\nBGM\xCC\xA7\xB2\xD9=" + wav.toUtf8() + "\n");
     }
 };
 

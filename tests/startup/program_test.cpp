@@ -1,71 +1,21 @@
 // The real program in real processes on a real X server: its modes, the single-instance
 // test, the preview inside a host window, and the show's ending.
 #include "platform/x11_windows.h"
+#include "tests/startup/program_fixture.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
-#include <QProcess>
 #include <QRasterWindow>
-#include <QTemporaryDir>
-#include <QTest>
-#include <cstdlib>
-#include <gtest/gtest.h>
-#include <xcb/xcb.h>
 
 namespace {
 
+using quelm::testing::ChildSizes;
+using quelm::testing::WaitFor;
 using quelm::x11::WindowWithTitleExists;
 
-// A private copy of the program, which keeps its INI and wall files beside itself.
-class Program : public ::testing::Test {
+class Program : public quelm::testing::ProgramCopy {
 protected:
-    QTemporaryDir dir;
-    QString exe;
-    std::vector<std::unique_ptr<QProcess>> running;
-
-    void SetUp() override {
-        exe = dir.filePath("quelm");
-        ASSERT_TRUE(QFile::copy(qEnvironmentVariable("QUELM_EXE"), exe));
-    }
-    void TearDown() override {
-        for (auto& p : running) {
-            if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(3000);
-            }
-        }
-    }
-    QProcess* Start(const QStringList& args) {
-        auto p = std::make_unique<QProcess>();
-        p->setProgram(exe);
-        p->setArguments(args);
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start();
-        EXPECT_TRUE(p->waitForStarted(5000));
-        running.push_back(std::move(p));
-        return running.back().get();
-    }
-    // Runs to its end; returns the exit code, or -1 when it was still running after `ms`.
-    int RunToEnd(const QStringList& args, int ms = 5000, QByteArray* out = nullptr) {
-        QProcess* p = Start(args);
-        p->setReadChannel(QProcess::StandardOutput);
-        if (!p->waitForFinished(ms)) return -1;
-        if (out) *out = p->readAllStandardOutput();
-        return p->exitCode();
-    }
-    static bool WaitFor(const std::function<bool()>& cond, int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            if (cond()) return true;
-            QTest::qWait(20);
-        }
-        return cond();
-    }
     bool WallFilesPresent() const {
         for (int i = 1; i <= 6; ++i)
             if (QFile::exists(dir.filePath(QStringLiteral("Quib%1.bmp").arg(i)))) return true;
@@ -79,11 +29,9 @@ protected:
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
             f.write("BM");
         }
-        QFile ini(dir.filePath("Quelm.ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[Section]\nPic\x8B\xE6\x95\xAA= 2\n");
+        WriteIni("[Section]\nPic\x8B\xE6\x95\xAA= 2\n");
     }
-    QProcess* StartShow(const QStringList& args = {QStringLiteral("/s")}) {
+    QProcess* StartShow(const QStringList& args = {"/s"}) {
         QProcess* p = Start(args);
         EXPECT_TRUE(WaitFor([] { return quelm::x11::WindowWithTitleShown(QStringLiteral("Quib_Main")); }, 10000));
         return p;
@@ -143,14 +91,6 @@ TEST_F(Program, TheOpenSettingsDialogMakesNewStartsEndAtOnce) {
     EXPECT_FALSE(QFile::exists(dir.filePath("Quelm.ini"))) << "closing saves nothing";
 }
 
-TEST_F(Program, SpaceEndsTheShowAndRemovesTheWallFiles) {
-    PlantWallFiles();
-    QProcess* show = StartShow();
-    XdoTool({"key", "space"});
-    EXPECT_TRUE(show->waitForFinished(5000));
-    EXPECT_FALSE(WallFilesPresent());
-}
-
 TEST_F(Program, EscEndsTheShowButShiftAloneAndMouseMovesDoNot) {
     PlantWallFiles();
     QProcess* show = StartShow();
@@ -166,38 +106,20 @@ TEST_F(Program, EscEndsTheShowButShiftAloneAndMouseMovesDoNot) {
     EXPECT_FALSE(WallFilesPresent());
 }
 
-TEST_F(Program, AClickEndsTheShowAndRemovesTheWallFiles) {
-    PlantWallFiles();
-    QProcess* show = StartShow({});
-    XdoTool({"click", "1"});
-    EXPECT_TRUE(show->waitForFinished(5000));
-    EXPECT_FALSE(WallFilesPresent());
-}
-
-TEST_F(Program, TerminationSignalRunsTheCloseRequest) {
-    PlantWallFiles();
-    QProcess* show = StartShow();
-    show->terminate();
-    EXPECT_TRUE(show->waitForFinished(2000));
-    EXPECT_EQ(show->exitStatus(), QProcess::NormalExit);
-    EXPECT_FALSE(WallFilesPresent());
-}
-
-// Children of `parent` with their titles' sizes.
-std::vector<std::pair<xcb_window_t, QSize>> ChildWindows(uint32_t parent) {
-    std::vector<std::pair<xcb_window_t, QSize>> out;
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    if (auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr)) {
-        xcb_window_t* kids = xcb_query_tree_children(tree);
-        for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
-            auto* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, kids[i]), nullptr);
-            if (g) out.emplace_back(kids[i], QSize(g->width, g->height));
-            std::free(g);
-        }
-        std::free(tree);
+TEST_F(Program, SpaceAClickAndTerminationEachEndTheShowAndRemoveTheWallFiles) {
+    const std::vector<std::pair<QStringList, std::function<void(QProcess*)>>> endings{
+        {{"/s"}, [](QProcess*) { XdoTool({"key", "space"}); }},
+        {{}, [](QProcess*) { XdoTool({"click", "1"}); }},
+        {{"/s"}, [](QProcess* p) { p->terminate(); }},
+    };
+    for (const auto& [args, end] : endings) {
+        PlantWallFiles();
+        QProcess* show = StartShow(args);
+        end(show);
+        EXPECT_TRUE(show->waitForFinished(5000));
+        EXPECT_EQ(show->exitStatus(), QProcess::NormalExit);
+        EXPECT_FALSE(WallFilesPresent());
     }
-    xcb_disconnect(c);
-    return out;
 }
 
 TEST_F(Program, PreviewFillsTheHostWindowAndEndsWhenTheHostGoes) {
@@ -207,8 +129,8 @@ TEST_F(Program, PreviewFillsTheHostWindowAndEndsWhenTheHostGoes) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(host.get()));
     const auto hostId = static_cast<uint32_t>(host->winId());
     QProcess* preview = Start({"/p", QString::number(hostId)});
-    ASSERT_TRUE(WaitFor([&] { return !ChildWindows(hostId).empty(); }, 10000));
-    ASSERT_TRUE(WaitFor([&] { return ChildWindows(hostId).front().second == QSize(300, 220); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return !ChildSizes(hostId).empty(); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return ChildSizes(hostId).front() == QSize(300, 220); }, 5000));
     EXPECT_TRUE(WindowWithTitleExists(QStringLiteral("Preview Window")));
     EXPECT_FALSE(QFile::exists(dir.filePath("Quelm.ini")));
 

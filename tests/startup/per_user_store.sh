@@ -4,7 +4,7 @@
 # Usage: per_user_store.sh PATH-TO-QUELM   (needs DISPLAY)
 set -uo pipefail
 quelm=$1
-user=quelm-e2e
+user=quelm-store
 fail() { echo "FAIL: $*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || { echo "needs root to act as a plain user; skipped"; exit 77; }
 id "$user" >/dev/null 2>&1 || useradd -m -s /bin/sh "$user" || fail "cannot add user $user"

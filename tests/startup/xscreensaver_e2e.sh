@@ -4,7 +4,7 @@
 # Usage: xscreensaver_e2e.sh PATH-TO-QUELM   (needs DISPLAY; runs the daemon as a plain user)
 set -uo pipefail
 quelm=$1
-user=quelm-e2e
+user=quelm-xss
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 command -v xscreensaver >/dev/null || fail "xscreensaver is not installed"

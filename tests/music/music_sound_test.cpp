@@ -6,6 +6,7 @@
 #include "platform/cd_audio_device.h"
 #include "sound_check.h"
 
+#include <algorithm>
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
@@ -192,8 +193,13 @@ TEST_F(Music, AnMp3ThatEndsStartsAgainFromItsBeginningWithinASecond) {
     for (size_t i = 0; i < heard.stretches.size(); ++i) {
         const Stretch& s = heard.stretches[i];
         if (s.firstWindow + s.windows >= heard.endWindow) break;
-        plays += s.tone == 0;
-        if (s.tone == 0) { EXPECT_NEAR(s.Ms(), 1000, 80); }  // whole, from its beginning
+        if (s.tone == 0) {
+            // Whole, from its beginning; a restart that comes just as the file ends joins
+            // two plays without a gap.
+            const int64_t whole = std::max<int64_t>(1, (s.Ms() + 500) / 1000);
+            plays += static_cast<int>(whole);
+            EXPECT_NEAR(s.Ms(), 1000 * whole, 80 * whole);
+        }
         else if (i > 0) { EXPECT_LE(s.Ms(), kMp3TimerMs + kHearingSlackMs); }  // started again within a second
     }
     EXPECT_GE(plays, 2);

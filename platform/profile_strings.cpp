@@ -226,13 +226,14 @@ bool WritePrivateProfileString(const QString& section, const QString& key, const
 
     const QString keyLine = TrimBlanks(key) + QLatin1Char('=') + value;
     auto range = FindSection(ini, section);
-    std::optional<size_t> at = range ? FindKey(ini, *range, key) : std::nullopt;
+    // The key's line, or npos when the key is new.
+    const size_t at = range ? FindKey(ini, *range, key).value_or(std::string::npos) : std::string::npos;
 
     // The file's text after the change decides the encoding: code page 932 when all of it
     // fits there, UTF-8 otherwise.
     bool fitsCp932 = codepage::ToCp932(keyLine).has_value() && codepage::ToCp932(section).has_value();
     for (size_t i = 0; fitsCp932 && i < ini.lines.size(); ++i)
-        if (ini.lines[i].decoded && (!at || i != *at)) fitsCp932 = codepage::ToCp932(ini.lines[i].text).has_value();
+        if (ini.lines[i].decoded && i != at) fitsCp932 = codepage::ToCp932(ini.lines[i].text).has_value();
     Encoding target = fitsCp932 ? Encoding::Cp932 : Encoding::Utf8;
     if (target != ini.encoding) {
         for (Line& l : ini.lines)
@@ -246,8 +247,8 @@ bool WritePrivateProfileString(const QString& section, const QString& key, const
         l.raw = *Encode(text, target);
         return l;
     };
-    if (at) {
-        ini.lines[*at] = makeLine(keyLine);
+    if (at != std::string::npos) {
+        ini.lines[at] = makeLine(keyLine);
     } else if (range) {
         // After the section's last non-blank line, so that a blank separator stays below.
         size_t insertAt = range->end;

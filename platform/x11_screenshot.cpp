@@ -17,7 +17,7 @@ struct Conn {
     xcb_window_t Root() const { return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root; }
     xcb_atom_t Atom(const char* name) const {
         auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-        xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+        xcb_atom_t a = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
         std::free(r);
         return a;
     }

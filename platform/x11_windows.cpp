@@ -32,7 +32,7 @@ public:
     xcb_atom_t Atom(const char* name) {
         auto cookie = xcb_intern_atom(conn_, 0, static_cast<uint16_t>(std::strlen(name)), name);
         xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(conn_, cookie, nullptr);
-        xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
+        xcb_atom_t atom = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
         std::free(reply);
         return atom;
     }

@@ -125,6 +125,14 @@ public:
             if (heard.stretches.empty() || heard.stretches.back().tone != tone) heard.stretches.push_back({tone, window, 0});
             ++heard.stretches.back().windows;
         }
+        // A single window of a tone is the click of a cut between two sounds, not a sound.
+        std::vector<Stretch> merged;
+        for (Stretch st : heard.stretches) {
+            if (st.tone >= 0 && st.windows == 1) st.tone = -1;
+            if (!merged.empty() && merged.back().tone == st.tone) merged.back().windows += st.windows;
+            else merged.push_back(st);
+        }
+        heard.stretches = std::move(merged);
         std::cout << "[heard] tone:ms (-1 silence, end mark at " << heard.endWindow * kWindowMs << " ms):";
         for (const Stretch& st : heard.stretches) std::cout << ' ' << st.tone << ':' << st.Ms();
         std::cout << std::endl;

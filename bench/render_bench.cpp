@@ -14,7 +14,7 @@
 // 10 ms resolution) and from main().
 #include "platform/gl_direct3d.h"
 #include "render/box_renderer.h"
-#include "saver/load_rules.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

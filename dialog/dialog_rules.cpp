@@ -2,7 +2,7 @@
 
 #include "platform/codepage.h"
 #include "platform/vb_runtime.h"
-#include "startup/settings.h"
+#include "settings/settings.h"
 
 #include <cmath>
 

@@ -6,7 +6,7 @@
 #include "dialog/quib_p_controls.h"
 #include "dialog/quib_p_design.h"
 #include "platform/vb_runtime.h"
-#include "startup/zoom.h"
+#include "dialog/zoom.h"
 
 #include <QComboBox>
 #include <QCursor>
@@ -255,10 +255,10 @@ void QuibP::Load() {
     musicFileField_->setText(settings_.BGMFile);
     // 8. The animation point: each coordinate kept only when it fits in signed 16-bit.
     const QPoint cursor = QCursor::pos();
-    if (auto x = vb::ToInt16(cursor.x())) ZoomX = *x;
-    if (auto y = vb::ToInt16(cursor.y())) ZoomY = *y;
+    if (auto x = vb::ToInt16(cursor.x())) zoomPoint_.setX(*x);
+    if (auto y = vb::ToInt16(cursor.y())) zoomPoint_.setY(*y);
     // 9. and 10.
-    ZoomOpen(*this);
+    ZoomOpen(*this, zoomPoint_);
     while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
 }
 
@@ -331,7 +331,7 @@ void QuibP::OpenHomePage() {
 }
 
 void QuibP::done(int result) {
-    ZoomClose(*this);
+    ZoomClose(*this, zoomPoint_);
     QDialog::done(result);
 }
 

@@ -6,7 +6,7 @@
 // Controls carry their design names as object names ("Cmd_Set", "txt_Path3", "Img_BGM2").
 #include "dialog/dialog_rules.h"
 #include "dialog/quib_p_design.h"
-#include "startup/settings.h"
+#include "settings/settings.h"
 
 #include <QDialog>
 #include <QImage>
@@ -57,6 +57,10 @@ public:
     // to 37 x 37 pixels; a file that is not a readable picture leaves the thumbnail as it was.
     void DrawThumbnail(int wall);
 
+    // Where the opening animation starts and the closing one ends (screen pixels): the
+    // pointer's position at load, each coordinate kept only when it fits in 16 bits.
+    QPoint ZoomPoint() const { return zoomPoint_; }
+
 protected:
     // Every way of closing ends here: the closing animation, then the close.
     void done(int result) override;
@@ -81,6 +85,7 @@ private:
     FileChooser chooseFile_;
     PageOpener openPage_;
     double dotsPerInch_ = 96.0;
+    QPoint zoomPoint_;
 
     QWidget* wallsPanel_ = nullptr;
     QWidget* musicPanel_ = nullptr;

@@ -1,6 +1,6 @@
 #pragma once
 // The settings dialog, shown modally in settings mode.
-#include "startup/settings.h"
+#include "settings/settings.h"
 
 #include <filesystem>
 

@@ -5,7 +5,7 @@
 // sound player; every failure is silent and only recorded in LastMciReply.
 #include "platform/mci.h"
 #include "saver/show_services.h"
-#include "startup/settings.h"
+#include "settings/settings.h"
 
 #include <QString>
 

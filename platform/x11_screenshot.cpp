@@ -1,40 +1,18 @@
 #include "platform/x11_screenshot.h"
 
+#include "platform/x11_connection.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-#include <xcb/xcb.h>
 
 namespace quelm::x11 {
 namespace {
 
 constexpr int kMaxScreenshotSide = 16384; // a pixmap larger than this is not a screen
 
-struct Conn {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    ~Conn() { xcb_disconnect(c); }
-    bool ok() const { return !xcb_connection_has_error(c); }
-    xcb_window_t Root() const { return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root; }
-    xcb_atom_t Atom(const char* name) const {
-        auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-        xcb_atom_t a = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
-        std::free(r);
-        return a;
-    }
-    // The first 32-bit value of a property, or nothing.
-    std::optional<uint32_t> Property32(xcb_window_t w, xcb_atom_t prop) const {
-        if (prop == XCB_ATOM_NONE) return std::nullopt;
-        auto* r = xcb_get_property_reply(c, xcb_get_property(c, 0, w, prop, XCB_GET_PROPERTY_TYPE_ANY, 0, 1), nullptr);
-        std::optional<uint32_t> v;
-        if (r && r->format == 32 && xcb_get_property_value_length(r) >= 4)
-            v = *static_cast<const uint32_t*>(xcb_get_property_value(r));
-        std::free(r);
-        return v;
-    }
-};
-
-QImage ReadPixmap(const Conn& conn, xcb_pixmap_t pixmap) {
-    auto* geo = xcb_get_geometry_reply(conn.c, xcb_get_geometry(conn.c, pixmap), nullptr);
+QImage ReadPixmap(const Connection& conn, xcb_pixmap_t pixmap) {
+    auto* geo = xcb_get_geometry_reply(conn.get(), xcb_get_geometry(conn.get(), pixmap), nullptr);
     if (!geo) return {};
     const int w = geo->width, h = geo->height, depth = geo->depth;
     std::free(geo);
@@ -44,8 +22,8 @@ QImage ReadPixmap(const Conn& conn, xcb_pixmap_t pixmap) {
     const int band = std::max(1, (4 << 20) / (w * 4));
     for (int y = 0; y < h; y += band) {
         const int rows = std::min(band, h - y);
-        auto* img = xcb_get_image_reply(conn.c,
-                                        xcb_get_image(conn.c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, static_cast<int16_t>(y),
+        auto* img = xcb_get_image_reply(conn.get(),
+                                        xcb_get_image(conn.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, static_cast<int16_t>(y),
                                                       static_cast<uint16_t>(w), static_cast<uint16_t>(rows), ~0u),
                                         nullptr);
         if (!img) return {};
@@ -64,15 +42,15 @@ QImage ReadPixmap(const Conn& conn, xcb_pixmap_t pixmap) {
 } // namespace
 
 QImage StoredScreenshot(WindowId window) {
-    Conn conn;
+    Connection conn;
     if (!conn.ok()) return {};
-    const xcb_atom_t atom = conn.Atom("_SCREENSAVER_SCREENSHOT");
+    const xcb_atom_t atom = conn.Atom("_SCREENSAVER_SCREENSHOT", true);
     // XScreenSaver may start a hack in a fresh window of its own and leave the screenshot
     // on the window it blanked the screen with: after the window itself and the root, look
     // at the root's other children, those covering the same area first.
-    std::vector<xcb_window_t> candidates{static_cast<xcb_window_t>(window), conn.Root()};
+    std::vector<xcb_window_t> candidates{static_cast<xcb_window_t>(window), conn.root()};
     const auto target = WindowRect(window);
-    if (auto* tree = xcb_query_tree_reply(conn.c, xcb_query_tree(conn.c, conn.Root()), nullptr)) {
+    if (auto* tree = xcb_query_tree_reply(conn.get(), xcb_query_tree(conn.get(), conn.root()), nullptr)) {
         xcb_window_t* kids = xcb_query_tree_children(tree);
         std::vector<xcb_window_t> same, other;
         for (int i = xcb_query_tree_children_length(tree) - 1; i >= 0; --i) {
@@ -94,11 +72,11 @@ QImage StoredScreenshot(WindowId window) {
 }
 
 std::optional<WindowId> VirtualRoot() {
-    Conn conn;
+    Connection conn;
     if (!conn.ok()) return std::nullopt;
-    const xcb_atom_t vroot = conn.Atom("__SWM_VROOT");
+    const xcb_atom_t vroot = conn.Atom("__SWM_VROOT", true);
     if (vroot == XCB_ATOM_NONE) return std::nullopt;
-    auto* tree = xcb_query_tree_reply(conn.c, xcb_query_tree(conn.c, conn.Root()), nullptr);
+    auto* tree = xcb_query_tree_reply(conn.get(), xcb_query_tree(conn.get(), conn.root()), nullptr);
     if (!tree) return std::nullopt;
     std::optional<WindowId> found;
     xcb_window_t* kids = xcb_query_tree_children(tree);

@@ -1,46 +1,13 @@
 #include "platform/x11_windows.h"
 
+#include "platform/x11_connection.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-#include <xcb/xcb.h>
 
 namespace quelm::x11 {
 namespace {
-
-// One connection per call: cheap, and free of Qt's own connection and its event queue.
-class Connection {
-public:
-    Connection() {
-        int screenIndex = 0;
-        conn_ = xcb_connect(nullptr, &screenIndex);
-        if (xcb_connection_has_error(conn_)) return;
-        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(conn_));
-        for (int i = 0; i < screenIndex && it.rem; ++i) xcb_screen_next(&it);
-        if (it.rem) root_ = it.data->root;
-    }
-    ~Connection() {
-        if (conn_) xcb_disconnect(conn_);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    bool ok() const { return conn_ && !xcb_connection_has_error(conn_) && root_ != 0; }
-    xcb_connection_t* get() const { return conn_; }
-    xcb_window_t root() const { return root_; }
-
-    xcb_atom_t Atom(const char* name) {
-        auto cookie = xcb_intern_atom(conn_, 0, static_cast<uint16_t>(std::strlen(name)), name);
-        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(conn_, cookie, nullptr);
-        xcb_atom_t atom = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
-        std::free(reply);
-        return atom;
-    }
-
-private:
-    xcb_connection_t* conn_ = nullptr;
-    xcb_window_t root_ = 0;
-};
 
 constexpr uint32_t kMaxTitleLongs = 1024; // titles longer than 4 KiB are not ours
 

@@ -6,7 +6,7 @@
 #include "render/view_motion.h"
 #include "render/wall_pictures.h"
 #include "saver/show_services.h"
-#include "startup/settings.h"
+#include "settings/settings.h"
 
 #include <filesystem>
 

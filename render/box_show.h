@@ -1,7 +1,7 @@
 #pragma once
 // The box renderer as the show's window uses it.
 #include "saver/show_services.h"
-#include "startup/settings.h"
+#include "settings/settings.h"
 
 #include <filesystem>
 #include <memory>

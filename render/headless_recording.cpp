@@ -2,7 +2,7 @@
 
 #include "platform/gl_direct3d.h"
 #include "render/box_renderer.h"
-#include "saver/load_rules.h"
+#include "settings/settings.h"
 
 #include <QGuiApplication>
 #include <QImage>

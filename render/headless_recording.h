@@ -15,7 +15,7 @@
 //
 // Files: DIR/frame-NNNNNN.png for each chosen tick; DIR/eye.txt with one line a tick (tick 0
 // is the start): tick EyeX EyeY EyeZ EyeYaw SpeedX SpeedY SpeedZ YawSpeed.
-#include "startup/settings.h"
+#include "settings/settings.h"
 
 #include <QSize>
 #include <QStringList>

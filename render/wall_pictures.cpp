@@ -83,10 +83,6 @@ unsigned WorkerCount() {
 
 } // namespace
 
-std::filesystem::path WallFile(const std::filesystem::path& folder, int wall) {
-    return folder / ("Quib" + std::to_string(wall) + ".bmp");
-}
-
 QSize DesktopWallSize(QSize screenPixels) {
     const int widthTwips = screenPixels.width() * kTwipsPerPixel;
     const int heightTwips = screenPixels.height() * kTwipsPerPixel;

@@ -3,7 +3,7 @@
 // made when the show starts: from a grab of the desktop, or from the user's six pictures.
 // Wall 5's picture is stored mirrored left to right (its texture coordinates mirror it back).
 #include "platform/picture_surface.h"
-#include "startup/settings.h"
+#include "settings/settings.h"
 
 #include <QSize>
 
@@ -24,9 +24,6 @@ inline constexpr int kMirroredWall = 5;
 inline constexpr std::array<int, kWallCount> kWallLoadOrder{1, 2, 3, 4, 6, 5};
 // Screen size arithmetic is done in twips: 1440 to the inch, 15 to the pixel at 96 dpi.
 inline constexpr int kTwipsPerPixel = 15;
-
-// folder / "Quib<wall>.bmp"
-std::filesystem::path WallFile(const std::filesystem::path& folder, int wall);
 
 // The size of the desktop walls for a screen of `screenPixels`: its size in twips,
 // integer-divided by the twips to a pixel, which gives the screen's pixel size back.

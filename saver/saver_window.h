@@ -5,7 +5,7 @@
 // shows the pointer again, deletes the wall files and ends the program.
 #include "saver/frame_pacer.h"
 #include "saver/show_services.h"
-#include "startup/settings.h"
+#include "settings/settings.h"
 
 #include <QSurfaceFormat>
 #include <QTimer>

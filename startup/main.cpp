@@ -1,25 +1,14 @@
 // quelm: a 3D screensaver. See --help.
 #include "platform/program.h"
+#include "platform/x11_connection.h"
 #include "render/headless_recording.h"
 #include "startup/hack_mode.h"
 #include "startup/quelm_app.h"
-#include "startup/settings.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <xcb/xcb.h>
-
-namespace {
-
-bool DisplayReachable() {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const bool ok = !xcb_connection_has_error(c);
-    xcb_disconnect(c);
-    return ok;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QStringList args;
@@ -43,17 +32,18 @@ int main(int argc, char** argv) {
 
     // The window search and the preview's embedding speak X11, under Xorg or Xwayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
-    if (qgetenv("QT_QPA_PLATFORM") == "xcb" && !DisplayReachable()) {
+    if (qgetenv("QT_QPA_PLATFORM") == "xcb" && !quelm::x11::Connection().ok()) {
         std::fputs("quelm: cannot open the X display (is DISPLAY set?)\n", stderr);
         return 1;
     }
 
     QApplication app(argc, argv);
     quelm::program::SetCommandLine(commandLine);
+    quelm::Settings settings; // the user's choices, for the whole process
     if (recording) {
-        quelm::LoadSettings(quelm::TheSettings(), quelm::program::IniPathForRead());
-        return quelm::RecordShow(*recording, quelm::TheSettings());
+        quelm::LoadSettings(settings, quelm::program::IniPathForRead());
+        return quelm::RecordShow(*recording, settings);
     }
-    if (auto hack = quelm::ParseHackArguments(args)) return quelm::RunHack(app, *hack);
-    return quelm::RunMain(app, commandLine);
+    if (auto hack = quelm::ParseHackArguments(args)) return quelm::RunHack(app, settings, *hack);
+    return quelm::RunMain(app, settings, commandLine);
 }

@@ -20,7 +20,4 @@ Mode ModeOf(const QString& commandLine);
 // rounded to a whole number; 0 when there is none or it does not fit in 32 bits.
 uint32_t HostHandleOf(const QString& commandLine);
 
-// The titles whose windows make a new start end at once.
-inline const QString kSettingsTitle = QStringLiteral("<Quelm>");
-
 } // namespace quelm

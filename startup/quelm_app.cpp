@@ -1,5 +1,6 @@
 #include "startup/quelm_app.h"
 
+#include "dialog/quib_p_design.h"
 #include "dialog/settings_dialog.h"
 #include "music/background_music.h"
 #include "platform/cursor.h"
@@ -14,7 +15,7 @@
 #include "startup/hack_mode.h"
 #include "startup/mode_dispatch.h"
 #include "startup/preview_window.h"
-#include "startup/settings.h"
+#include "settings/settings.h"
 #include "startup/signal_close.h"
 #include "startup/stored_desktop_renderer.h"
 
@@ -50,8 +51,7 @@ int RunShow(QApplication& app, Settings& settings, std::unique_ptr<ShowRenderer>
     return code;
 }
 
-int RunSaver(QApplication& app, Mode mode) {
-    Settings& settings = TheSettings();
+int RunSaver(QApplication& app, Settings& settings, Mode mode) {
     const bool hideCursor = mode == Mode::Saver;
     if (hideCursor) platform::ShowCursor(false);
 
@@ -71,14 +71,13 @@ QString PrivateWallFolderTemplate() {
 
 } // namespace
 
-int RunHack(QApplication& app, const HackRequest& request) {
+int RunHack(QApplication& app, Settings& settings, const HackRequest& request) {
     const uint32_t target = request.root ? ResolveRootWindow(qEnvironmentVariable("XSCREENSAVER_WINDOW"),
                                                              x11::VirtualRoot(), x11::RootWindow())
                                          : request.window;
     const auto hostRect = x11::WindowRect(target);
     if (!hostRect) return 0; // not a window: nothing to draw in
 
-    Settings& settings = TheSettings();
     LoadSettings(settings, program::IniPathForRead());
     // One show of the session plays the music; a settings preview plays none.
     const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size() : QSize();
@@ -100,24 +99,24 @@ int RunHack(QApplication& app, const HackRequest& request) {
                    options);
 }
 
-int RunMain(QApplication& app, const QString& commandLine) {
-    if (x11::WindowWithTitleExists(kSaverTitle) || x11::WindowWithTitleExists(kSettingsTitle)) return 0;
+int RunMain(QApplication& app, Settings& settings, const QString& commandLine) {
+    if (x11::WindowWithTitleExists(kSaverTitle) || x11::WindowWithTitleExists(dialog::kCaption)) return 0;
 
     const Mode mode = ModeOf(commandLine);
     if (mode == Mode::Preview) return RunPreview(app, commandLine);
 
-    LoadSettings(TheSettings(), program::IniPathForRead());
+    LoadSettings(settings, program::IniPathForRead());
     switch (mode) {
     case Mode::Settings:
         // A termination signal closes the dialog as its close box would: nothing is saved.
         RouteTerminationSignals([] {
             if (QWidget* w = QApplication::activeModalWidget()) w->close();
         });
-        ShowSettingsDialog(TheSettings(), program::IniPathForWrite());
+        ShowSettingsDialog(settings, program::IniPathForWrite());
         return 0;
     case Mode::Saver:
     case Mode::SaverVisible:
-        return RunSaver(app, mode);
+        return RunSaver(app, settings, mode);
     default:
         return 0;
     }

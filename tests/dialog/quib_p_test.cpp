@@ -7,7 +7,7 @@
 #include "dialog/quib_p.h"
 #include "dialog/quib_p_controls.h"
 #include "platform/codepage.h"
-#include "startup/settings.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -102,10 +102,9 @@ protected:
 };
 
 TEST_F(QuibPTest, LayoutAt96DotsPerInchAndCaptionsInTheJapaneseGothicFace) {
-    ZoomX = ZoomY = 0;
     QCursor::setPos(100, 200);
     Open();
-    EXPECT_EQ(QPoint(ZoomX, ZoomY), QPoint(100, 200)); // where the opening animation starts
+    EXPECT_EQ(dialog_->ZoomPoint(), QPoint(100, 200)); // where the opening animation starts
     // Every caption shows in the Gothic face, which has all its characters, and none is cut.
     for (QLabel* l : dialog_->findChildren<QLabel*>()) {
         if (l->text().isEmpty()) continue;

@@ -90,13 +90,13 @@ protected:
     }
     void PlantWallFiles() {
         for (int i = 1; i <= 6; ++i) {
-            QFile f(QString::fromStdString(WallFilePath(dir.path().toStdString(), i).string()));
+            QFile f(QString::fromStdString(WallFile(dir.path().toStdString(), i).string()));
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         }
     }
     int WallFilesLeft() {
         int n = 0;
-        for (int i = 1; i <= 6; ++i) n += QFile::exists(QString::fromStdString(WallFilePath(dir.path().toStdString(), i).string()));
+        for (int i = 1; i <= 6; ++i) n += QFile::exists(QString::fromStdString(WallFile(dir.path().toStdString(), i).string()));
         return n;
     }
 };

@@ -1,4 +1,4 @@
-#include "startup/settings.h"
+#include "settings/settings.h"
 
 #include "platform/profile_strings.h"
 #include "platform/vb_runtime.h"
@@ -27,14 +27,6 @@ void ReadNumber(int16_t& setting, const QString& key, const std::filesystem::pat
 
 QString NumberText(int16_t value) { return QString::fromStdString(vb::Str(value)); }
 } // namespace
-
-Settings& TheSettings() {
-    static Settings settings;
-    return settings;
-}
-
-int16_t ZoomX = 0;
-int16_t ZoomY = 0;
 
 QString PathKey(int wall) { return QStringLiteral("Path") + QString::number(wall); }
 
@@ -81,6 +73,20 @@ void SaveSettings(const Settings& s, const std::filesystem::path& ini) {
     WriteIni(kSection, kKeyBgmKind, NumberText(s.BGMKind), ini);
     WriteIni(kSection, kKeyBgmRepeat, NumberText(s.BGMRepeat), ini);
     WriteIni(kSection, kKeyBgmFile, s.BGMFile, ini);
+}
+
+void ApplyPictureSourceGuard(Settings& settings) {
+    if (settings.PicKind != kPicFiles) return;
+    for (int i = 1; i <= kWallCount; ++i) {
+        if (settings.PicPath[i].isEmpty()) {
+            settings.PicKind = kPicDesktop;
+            return;
+        }
+    }
+}
+
+std::filesystem::path WallFile(const std::filesystem::path& folder, int wall) {
+    return folder / ("Quib" + std::to_string(wall) + ".bmp");
 }
 
 } // namespace quelm

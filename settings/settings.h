@@ -1,6 +1,6 @@
 #pragma once
 // The user's choices in memory, shared by the whole program, and the INI file that keeps
-// them between runs.
+// them between runs; the wall numbers they share with the wall files.
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -23,10 +23,12 @@ struct Settings {
     QString BGMFile;
 };
 
-// The process-wide settings and the dialog's animation point (screen pixels).
-Settings& TheSettings();
-extern int16_t ZoomX;
-extern int16_t ZoomY;
+// The show's picture source: PicKind 1 with any of the six paths empty falls back to the
+// desktop capture (in memory only).
+void ApplyPictureSourceGuard(Settings& settings);
+
+// The wall file of wall 1..6 in `folder`: "Quib1.bmp" .. "Quib6.bmp".
+std::filesystem::path WallFile(const std::filesystem::path& folder, int wall);
 
 // Section and key names as the file holds them.
 inline const QString kSection = QStringLiteral("Section");

@@ -2,6 +2,8 @@
 // The push button's rules in plain C++: its visual states and their transitions, the
 // choice of gradient direction, the layout of the eight border pieces in twips, and the
 // two gradient colours. The widget (command.h) feeds it events and draws what it asks.
+#include "platform/twips.h"
+
 #include <array>
 #include <cstdint>
 
@@ -74,9 +76,8 @@ private:
     uint8_t firstRun_ = 0;
 };
 
-// Twips per pixel at 96 dots per inch, and the fixed size of a state picture.
-constexpr int kTwipsPerInch = 1440;
-constexpr int kPictureTwipsPerPixel = 15;   // the pictures are always taken as 960 x 375 twips
+// The fixed size of a state picture: always taken at 96 dots per inch, 960 x 375 twips.
+constexpr int kPictureTwipsPerPixel = twips::kPerStandardPixel;
 constexpr int kPictureWidthPx = 64;
 constexpr int kPictureHeightPx = 25;
 constexpr int kBorderTwips = 60;            // four pixels

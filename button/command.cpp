@@ -104,7 +104,8 @@ Command::~Command() = default;
 QFont Command::DesignFont()
 {
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPointSizeF(9.75);
+    constexpr double kDesignFontPoints = 9.75;
+    font.setPointSizeF(kDesignFontPoints);
     font.setWeight(QFont::Normal);
     return font;
 }
@@ -116,12 +117,12 @@ QFont Command::AmbientFont() const
 
 double Command::TwipsPerPixelX() const
 {
-    return static_cast<double>(kTwipsPerInch) / logicalDpiX();
+    return twips::PerPixel(logicalDpiX());
 }
 
 double Command::TwipsPerPixelY() const
 {
-    return static_cast<double>(kTwipsPerInch) / logicalDpiY();
+    return twips::PerPixel(logicalDpiY());
 }
 
 bool Command::MouseTimerActive() const

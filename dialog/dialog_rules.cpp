@@ -8,10 +8,6 @@
 
 namespace quelm::dialog {
 
-int TwipsToPixels(int twips, double dotsPerInch) {
-    return static_cast<int>(std::lround(twips * dotsPerInch / kTwipsPerInch));
-}
-
 Point WindowPlacement(double screenWidth, double screenHeight, double windowWidth,
                       double windowHeight) {
     constexpr long long kAcross = 2; // centred across

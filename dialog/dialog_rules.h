@@ -7,10 +7,6 @@
 
 namespace quelm::dialog {
 
-// Twips are 1/1440 inch: 15 to the pixel at 96 dots per inch.
-inline constexpr double kTwipsPerInch = 1440.0;
-int TwipsToPixels(int twips, double dotsPerInch);
-
 // Top-left corner of the window, in the unit of the sizes given (twips): centred across,
 // a third of the free height down; each difference is rounded to whole twips first and
 // the divisions drop their remainders.

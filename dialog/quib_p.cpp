@@ -5,6 +5,7 @@
 #include "dialog/artwork.h"
 #include "dialog/quib_p_controls.h"
 #include "dialog/quib_p_design.h"
+#include "platform/twips.h"
 #include "platform/vb_runtime.h"
 #include "dialog/zoom.h"
 
@@ -69,8 +70,8 @@ QuibP::QuibP(Settings& settings, std::filesystem::path ini, QWidget* parent)
     grey.setColor(QPalette::Window, Rgb(dialog::kGreyRgb));
     setPalette(grey);
     setAutoFillBackground(true);
-    setFixedSize(dialog::TwipsToPixels(dialog::kClientWidthTwips, dotsPerInch_),
-                 dialog::TwipsToPixels(dialog::kClientHeightTwips, dotsPerInch_));
+    setFixedSize(twips::ToPixels(dialog::kClientWidthTwips, dotsPerInch_),
+                 twips::ToPixels(dialog::kClientHeightTwips, dotsPerInch_));
     BuildControls();
 }
 
@@ -87,11 +88,11 @@ QWidget* QuibP::ContainerFor(dialog::Container container) {
 void QuibP::BuildControls() {
     using dialog::Container, dialog::TwipRect, dialog::Panel, dialog::CaptionLabel,
         dialog::MarkImage, dialog::Thumbnail, dialog::LabelDesign, dialog::LabelRole,
-        dialog::LabelLook, dialog::LineDesign, dialog::ButtonDesign, dialog::TwipsToPixels,
+        dialog::LabelLook, dialog::LineDesign, dialog::ButtonDesign,
         dialog::kTextFontFace, dialog::kTextFontPoints, dialog::kPanelFontFace,
         dialog::kPanelFontPoints, dialog::kGreyRgb, dialog::kPictureSources, dialog::kMusicSources;
     const double dpi = dotsPerInch_;
-    auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
+    auto px = [dpi](int length) { return twips::ToPixels(length, dpi); };
     const QFont textFont = DesignFont(kTextFontFace, kTextFontPoints);
     const QColor windowColour = QGuiApplication::palette().color(QPalette::Base);
     auto place = [&](QWidget* w, Container in, const TwipRect& r) {
@@ -225,15 +226,15 @@ void QuibP::BuildControls() {
 }
 
 void QuibP::Load() {
-    using dialog::kTwipsPerInch, dialog::TwipsToPixels, dialog::FormatHashHash, dialog::kRepeatItems;
+    using dialog::FormatHashHash, dialog::kRepeatItems;
     // 1. Centred across, a third of the free height down; worked out in twips.
     if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-        auto twips = [this](int pixels) { return pixels * kTwipsPerInch / dotsPerInch_; };
+        auto toTwips = [this](int pixels) { return twips::FromPixels(pixels, dotsPerInch_); };
         const QSize outer = frameGeometry().size();
-        const dialog::Point at = dialog::WindowPlacement(twips(s->geometry().width()), twips(s->geometry().height()),
-                                         twips(outer.width()), twips(outer.height()));
+        const dialog::Point at = dialog::WindowPlacement(toTwips(s->geometry().width()), toTwips(s->geometry().height()),
+                                         toTwips(outer.width()), toTwips(outer.height()));
         move(s->geometry().topLeft() +
-             QPoint(TwipsToPixels(at.x, dotsPerInch_), TwipsToPixels(at.y, dotsPerInch_)));
+             QPoint(twips::ToPixels(at.x, dotsPerInch_), twips::ToPixels(at.y, dotsPerInch_)));
     }
     // 2. to 5.
     InitButtons();
@@ -316,6 +317,13 @@ void QuibP::ChooseMusic() {
     if (path.isEmpty() || !dialog::PathFitsRequest(path)) return;
     settings_.BGMFile = path;
     musicFileField_->setText(path);
+}
+
+void QuibP::CloseRequest() {
+    if (closeRequested_) return;
+    closeRequested_ = true;
+    for (QDialog* chooser : findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) chooser->reject();
+    if (isVisible()) reject();
 }
 
 void QuibP::Accept() {

@@ -53,6 +53,12 @@ public:
     // The load sequence; runs while the window is still hidden, before it is shown.
     void Load();
 
+    // A close from outside (a termination signal), at any moment: an open file chooser
+    // closes choosing nothing, then the dialog closes as its close box would, saving
+    // nothing. During the load it marks the dialog as closed before it is ever shown.
+    void CloseRequest();
+    bool CloseRequested() const { return closeRequested_; }
+
     // Loads the picture of wall `wall` (1 to 6) and draws it into its thumbnail, squeezed
     // to 37 x 37 pixels; a file that is not a readable picture leaves the thumbnail as it was.
     void DrawThumbnail(int wall);
@@ -86,6 +92,7 @@ private:
     PageOpener openPage_;
     double dotsPerInch_ = 96.0;
     QPoint zoomPoint_;
+    bool closeRequested_ = false;
 
     QWidget* wallsPanel_ = nullptr;
     QWidget* musicPanel_ = nullptr;

@@ -4,6 +4,7 @@
 // sound player loops. CD and MP3 are driven through MCI command strings, the WAV through the
 // sound player; every failure is silent and only recorded in LastMciReply.
 #include "platform/mci.h"
+#include "platform/sound_player.h"
 #include "saver/show_services.h"
 #include "settings/settings.h"
 
@@ -20,8 +21,8 @@ inline constexpr uint32_t kReplyChars = 512;
 inline constexpr uint32_t kErrorTextChars = 256;
 inline constexpr uint32_t kCdModeChars = 255;
 inline constexpr uint32_t kMp3ModeChars = 30;
-// PlaySound flags for the background loop: SND_ASYNC | SND_LOOP.
-inline constexpr uint32_t kWavLoopFlags = 9;
+// PlaySound flags for the background loop.
+inline constexpr uint32_t kWavLoopFlags = mm::SND_ASYNC | mm::SND_LOOP;
 
 inline const QString kNoCommandText = QStringLiteral("コマンド文字列が指定されていません");
 inline const QString kNoErrorText = QStringLiteral("Error (文字列が取れません)");

@@ -32,7 +32,7 @@ namespace {
 
 // The only vertex format drawn: position, then one pair of texture coordinates.
 constexpr uint32_t kFvfXyzTex1 = kFvfXyz | kFvfTex1;
-constexpr uint32_t kXyzTex1Bytes = 20;
+constexpr uint32_t kXyzTex1Bytes = (3 + 2) * sizeof(float); // a position, one coordinate pair
 constexpr GLsizei kTexCoordOffset = 12;
 constexpr int kMinDepthBits = 16;
 constexpr int kRequestedDepthBits = 24;

@@ -13,27 +13,45 @@ constexpr uint32_t kMaxTitleLongs = 1024; // titles longer than 4 KiB are not ou
 
 } // namespace
 
+// Which windows a title search looks at.
+enum class Scope {
+    // Top-level windows only: the root's children, and the client windows (those with
+    // WM_STATE) inside a window manager's frames. A window inside another program's
+    // window, as a screensaver daemon's hack is, is not one of them.
+    TopLevel,
+    AnyWindow,
+};
+
 // Windows with exactly this title, searched breadth-first.
-static std::vector<xcb_window_t> WindowsWithTitle(Connection& c, const QString& title, bool firstOnly) {
+static std::vector<xcb_window_t> WindowsWithTitle(Connection& c, const QString& title, bool firstOnly,
+                                                  Scope scope = Scope::AnyWindow) {
     std::vector<xcb_window_t> matches;
     const QByteArray utf8 = title.toUtf8();
     const QByteArray latin1 = title.toLatin1();
     const bool latin1Exact = QString::fromLatin1(latin1) == title;
     const xcb_atom_t netWmName = c.Atom("_NET_WM_NAME");
     const xcb_atom_t utf8String = c.Atom("UTF8_STRING");
+    const xcb_atom_t wmState = c.Atom("WM_STATE");
 
     // Breadth-first over the tree, one level's requests sent together.
-    std::vector<xcb_window_t> level{c.root()};
+    // Each window with whether it is top-level (the root itself is not).
+    std::vector<std::pair<xcb_window_t, bool>> level{{c.root(), false}};
     while (!level.empty()) {
-        std::vector<xcb_get_property_cookie_t> names, netNames;
+        std::vector<xcb_get_property_cookie_t> names, netNames, states;
         std::vector<xcb_query_tree_cookie_t> trees;
-        for (xcb_window_t w : level) {
+        for (auto [w, top] : level) {
             names.push_back(xcb_get_property(c.get(), 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, kMaxTitleLongs));
             netNames.push_back(xcb_get_property(c.get(), 0, w, netWmName, utf8String, 0, kMaxTitleLongs));
+            states.push_back(xcb_get_property(c.get(), 0, w, wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 1));
             trees.push_back(xcb_query_tree(c.get(), w));
         }
-        std::vector<xcb_window_t> next;
+        std::vector<std::pair<xcb_window_t, bool>> next;
         for (size_t i = 0; i < level.size(); ++i) {
+            const auto [window, top] = level[i];
+            auto* state = xcb_get_property_reply(c.get(), states[i], nullptr);
+            const bool client = state && state->type != XCB_ATOM_NONE;
+            std::free(state);
+            const bool counts = scope == Scope::AnyWindow || top || client;
             bool found = false;
             for (int which = 0; which < 2; ++which) {
                 auto* reply = xcb_get_property_reply(c.get(), which ? netNames[i] : names[i], nullptr);
@@ -46,10 +64,15 @@ static std::vector<xcb_window_t> WindowsWithTitle(Connection& c, const QString& 
                 else found = found || value == utf8; // compound text holding the same bytes
                 std::free(reply);
             }
-            if (found) matches.push_back(level[i]);
-            if (auto* tree = xcb_query_tree_reply(c.get(), trees[i], nullptr)) {
+            if (found && counts) matches.push_back(window);
+            // Below a client window there are only its own child windows.
+            const bool descend = scope == Scope::AnyWindow || !client;
+            if (auto* tree = xcb_query_tree_reply(c.get(), trees[i], nullptr); tree && descend) {
                 xcb_window_t* kids = xcb_query_tree_children(tree);
-                next.insert(next.end(), kids, kids + xcb_query_tree_children_length(tree));
+                for (int k = 0; k < xcb_query_tree_children_length(tree); ++k)
+                    next.emplace_back(kids[k], window == c.root());
+                std::free(tree);
+            } else {
                 std::free(tree);
             }
         }
@@ -62,6 +85,11 @@ static std::vector<xcb_window_t> WindowsWithTitle(Connection& c, const QString& 
 bool WindowWithTitleExists(const QString& title) {
     Connection c;
     return c.ok() && !WindowsWithTitle(c, title, true).empty();
+}
+
+bool TopLevelWindowWithTitleExists(const QString& title) {
+    Connection c;
+    return c.ok() && !WindowsWithTitle(c, title, true, Scope::TopLevel).empty();
 }
 
 bool WindowWithTitleShown(const QString& title) {

@@ -1,8 +1,9 @@
 #pragma once
 // Stands in for FindWindowA (by title, no class), GetWindowRect and IsWindow on X11, for
 // windows of any process: it asks the X server itself over its own connection.
-// Emulated: a search of the whole window tree for an exact title in WM_NAME or
-// _NET_WM_NAME; a window's outer rectangle in root coordinates; whether an id is a window.
+// Emulated: a search of the top-level windows (or of the whole window tree) for an exact
+// title in WM_NAME or _NET_WM_NAME; a window's outer rectangle in root coordinates;
+// whether an id is a window.
 // Not emulated: class names, the window-enumeration order, message-only windows.
 #include <QRect>
 #include <QString>
@@ -13,7 +14,11 @@ namespace quelm::x11 {
 
 using WindowId = uint32_t;
 
-// True when some window on the display has exactly this title. False without a display.
+// True when some top-level window (the root's children, and client windows inside a window
+// manager's frames) has exactly this title. False without a display.
+bool TopLevelWindowWithTitleExists(const QString& title);
+
+// True when some window on the display, at any depth, has exactly this title.
 bool WindowWithTitleExists(const QString& title);
 
 // True when some window with exactly this title is mapped and viewable.

@@ -1,6 +1,8 @@
 #pragma once
 // The box seen from inside: x and z from -8 to 8, walls from y = -1 to the ceiling at 10,
 // the floor 0.01 lower. Twenty-four vertices, four a face, each face one triangle strip.
+#include "platform/d3d_device.h"
+
 #include <array>
 #include <cstdint>
 
@@ -10,12 +12,12 @@ namespace quelm {
 struct BoxVertex {
     float x, y, z, tu, tv;
 };
-static_assert(sizeof(BoxVertex) == 20, "the vertex buffer's stride is 20 bytes");
+static_assert(sizeof(BoxVertex) == 5 * sizeof(float), "the vertex buffer holds five floats a vertex");
 
 inline constexpr int kBoxVertexCount = 24;
 inline constexpr uint32_t kBoxVertexStride = sizeof(BoxVertex);           // bytes
 inline constexpr uint32_t kBoxVertexBufferBytes = kBoxVertexCount * kBoxVertexStride; // 480
-inline constexpr uint32_t kBoxVertexFormat = 258; // position (0x002) and one coordinate pair (0x100)
+inline constexpr uint32_t kBoxVertexFormat = d3d::kFvfXyz | d3d::kFvfTex1; // 258
 inline constexpr float kFloorY = -1.01f;          // the nearest 32-bit float to -1.01
 
 using BoxVertexTable = std::array<BoxVertex, kBoxVertexCount>;

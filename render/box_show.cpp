@@ -9,6 +9,9 @@
 #include <cstdio>
 
 namespace quelm {
+namespace {
+void PrintDeviceError(const std::string& text) { std::fprintf(stderr, "quelm: %s\n", text.c_str()); }
+} // namespace
 
 void ShowDeviceError(const std::string& text) {
     const QString message = QString::fromStdString(text);
@@ -16,13 +19,15 @@ void ShowDeviceError(const std::string& text) {
         QMessageBox box(QMessageBox::NoIcon, QString(), message, QMessageBox::Ok);
         box.exec();
     } else {
-        std::fprintf(stderr, "%s\n", text.c_str());
+        PrintDeviceError(text);
     }
 }
 
-std::unique_ptr<ShowRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder) {
+std::unique_ptr<ShowRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder,
+                                          DeviceErrorOutput errorOutput) {
     return std::make_unique<BoxRenderer>(settings, wallFolder, [] { return d3d::CreateGlDirect3D(); },
-                                         ShowDeviceError);
+                                         errorOutput == DeviceErrorOutput::MessageBox ? ShowDeviceError
+                                                                                      : PrintDeviceError);
 }
 
 } // namespace quelm

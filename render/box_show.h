@@ -9,9 +9,14 @@
 
 namespace quelm {
 
+// Where the 3D device's failure is told: a message box the user clicks away, or, under a
+// screensaver daemon, where nobody could click it, standard error ("quelm: <text>").
+enum class DeviceErrorOutput { MessageBox, StandardError };
+
 // The renderer of one show: wall files in `wallFolder`, settings read (PicKind may be
 // changed in memory by the load step before the renderer is called).
-std::unique_ptr<ShowRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder);
+std::unique_ptr<ShowRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder,
+                                          DeviceErrorOutput errorOutput);
 
 // Shows `text` in a message box with an OK button only (on standard error when the program
 // has no widgets).

@@ -1,6 +1,7 @@
 #include "render/wall_pictures.h"
 
 #include "platform/picture_loading.h"
+#include "platform/twips.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -84,6 +85,7 @@ unsigned WorkerCount() {
 } // namespace
 
 QSize DesktopWallSize(QSize screenPixels) {
+    constexpr int kTwipsPerPixel = twips::kPerStandardPixel;
     const int widthTwips = screenPixels.width() * kTwipsPerPixel;
     const int heightTwips = screenPixels.height() * kTwipsPerPixel;
     return {widthTwips / kTwipsPerPixel, heightTwips / kTwipsPerPixel};

@@ -22,8 +22,6 @@ struct WallSurfaces {
 inline constexpr int kMirroredWall = 5;
 // The user's pictures are loaded in this order; wall 5 comes last.
 inline constexpr std::array<int, kWallCount> kWallLoadOrder{1, 2, 3, 4, 6, 5};
-// Screen size arithmetic is done in twips: 1440 to the inch, 15 to the pixel at 96 dpi.
-inline constexpr int kTwipsPerPixel = 15;
 
 // The size of the desktop walls for a screen of `screenPixels`: its size in twips,
 // integer-divided by the twips to a pixel, which gives the screen's pixel size back.

@@ -11,6 +11,13 @@ MusicFileType MusicFileTypeOf(const QString& file) {
     return MusicFileType::None;
 }
 
+bool KeyTypesCharacter(int key, Qt::KeyboardModifiers modifiers, const QString& text) {
+    constexpr char16_t kDelete = 0x7F;
+    if (text.isEmpty() || key == Qt::Key_Delete || text.front() == kDelete) return false;
+    // Alt (and the Windows key) turn a letter into a menu or desktop shortcut.
+    return !(modifiers & (Qt::AltModifier | Qt::MetaModifier));
+}
+
 void DeleteWallFiles(const std::filesystem::path& folder) {
     for (int wall = 1; wall <= kWallCount; ++wall) {
         std::error_code ec;

@@ -11,29 +11,39 @@
 #include <QMouseEvent>
 #include <QScreen>
 
-namespace quelm {
-namespace {
+#include <cstdio>
+#include <exception>
 
-// Every step of the load and of the close runs even when an earlier one failed.
+namespace quelm {
+
 template <typename Step>
-void RunStep(Step&& step) {
+void SaverWindow::RunStep(const char* what, Step&& step) {
     try {
         step();
+        return;
+    } catch (const std::exception& e) {
+        if (reported_.insert(what).second) std::fprintf(stderr, "quelm: %s: %s\n", what, e.what());
     } catch (...) {
+        if (reported_.insert(what).second) std::fprintf(stderr, "quelm: %s: unknown error\n", what);
     }
 }
 
-} // namespace
+template <typename Step>
+void SaverWindow::LoadStep(const char* what, Step&& step) {
+    // A close request may come while a step waits in a loop of its own (the device's
+    // message box); the load's later steps then have nothing left to do.
+    if (!closing_) RunStep(what, std::forward<Step>(step));
+}
 
 SaverWindow::SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& music, SaverOptions options)
     : settings_(settings), renderer_(renderer), music_(music), options_(std::move(options)),
-      timer3_(kTimer3IntervalMs, [this] { RunStep([this] { renderer_.Tick(); }); }) {
+      timer3_(kTimer3IntervalMs, [this] { RunStep("drawing a frame", [this] { renderer_.Tick(); }); }) {
     setTitle(kSaverTitle);
     setFlags(Qt::Window | Qt::FramelessWindowHint);
     setSurfaceType(QSurface::OpenGLSurface);
     timer1_.setInterval(kTimer1IntervalMs);
     timer2_.setInterval(kTimer2IntervalMs);
-    connect(&timer1_, &QTimer::timeout, this, [this] { RunStep([this] { music_.MP3Keep(); }); });
+    connect(&timer1_, &QTimer::timeout, this, [this] { RunStep("restarting the MP3 file", [this] { music_.MP3Keep(); }); });
     connect(&timer2_, &QTimer::timeout, this, &SaverWindow::OnTimer2);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         setScreen(screen);
@@ -65,12 +75,12 @@ SaverWindow::~SaverWindow() {
 }
 
 void SaverWindow::Load() {
-    RunStep([this] { ApplyPictureSourceGuard(settings_); });
-    RunStep([this] {
+    LoadStep("choosing the picture source", [this] { ApplyPictureSourceGuard(settings_); });
+    LoadStep("preparing the wall pictures", [this] {
         if (settings_.PicKind == kPicDesktop) renderer_.CaptureDesktopWalls();
         else if (settings_.PicKind == kPicFiles) renderer_.PrepareUserWalls();
     });
-    RunStep([this] {
+    LoadStep("starting the music", [this] {
         if (settings_.BGMKind == kBgmCd) {
             music_.CDOpen();
             timer2_.start();
@@ -88,11 +98,11 @@ void SaverWindow::Load() {
             }
         }
     });
-    RunStep([this] { renderer_.InitDevice(*this); });
-    RunStep([this] { renderer_.BuildBoxVertices(); });
-    RunStep([this] { renderer_.InitScene(); });
-    RunStep([this] { renderer_.StartMotion(); });
-    RunStep([this] {
+    LoadStep("making the 3D device", [this] { renderer_.InitDevice(*this); });
+    LoadStep("building the box", [this] { renderer_.BuildBoxVertices(); });
+    LoadStep("loading the wall pictures", [this] { renderer_.InitScene(); });
+    LoadStep("starting the motion", [this] { renderer_.StartMotion(); });
+    LoadStep("showing the window", [this] {
         if (InHost()) {
             show();
             hostWatch_.start();
@@ -103,7 +113,7 @@ void SaverWindow::Load() {
         requestActivate();
         if (options_.grabInput) TryGrabInput();
     });
-    timer3_.Start();
+    if (!closing_) timer3_.Start();
 }
 
 void SaverWindow::TryGrabInput() {
@@ -115,7 +125,7 @@ void SaverWindow::TryGrabInput() {
 
 void SaverWindow::OnTimer2() {
     bool polling = false;
-    RunStep([&] { polling = music_.CDPoll(); });
+    RunStep("polling the CD", [&] { polling = music_.CDPoll(); });
     if (!polling) timer2_.stop();
 }
 
@@ -130,15 +140,17 @@ void SaverWindow::WatchHost() {
 }
 
 void SaverWindow::SystemClose() {
-    // Qt closes top-level windows only; inside a daemon's window the request runs directly.
-    if (!close()) CloseRequest();
+    // Qt closes top-level windows only, and one that was never shown (during the load)
+    // without a close event: the request then runs directly.
+    close();
+    CloseRequest();
 }
 
 void SaverWindow::EndShow() {
     if (closing_) return;
     timer3_.Stop();
-    RunStep([this] { renderer_.ReleaseVertexBuffer(); });
-    RunStep([this] { renderer_.ReleaseDevice(); });
+    RunStep("releasing the box", [this] { renderer_.ReleaseVertexBuffer(); });
+    RunStep("releasing the 3D device", [this] { renderer_.ReleaseDevice(); });
     close();
     // close() may not deliver a close event to a window that was never shown.
     CloseRequest();
@@ -153,10 +165,8 @@ bool SaverWindow::event(QEvent* e) {
 }
 
 void SaverWindow::keyPressEvent(QKeyEvent* e) {
-    // Keys that produce a character end the show; Shift, Ctrl, Alt, arrows and function
-    // keys produce none.
     // In a daemon's window the daemon decides when the show ends.
-    if (!e->text().isEmpty() && !InHost()) EndShow();
+    if (KeyTypesCharacter(e->key(), e->modifiers(), e->text()) && !InHost()) EndShow();
 }
 
 void SaverWindow::mousePressEvent(QMouseEvent*) { pressed_ = true; }
@@ -174,15 +184,15 @@ void SaverWindow::CloseRequest() {
     hostWatch_.stop();
     if (timer2_.isActive()) {
         timer2_.stop();
-        RunStep([this] { music_.CDClose(); });
+        RunStep("stopping the CD", [this] { music_.CDClose(); });
     }
     if (settings_.BGMKind == kBgmFile) {
         switch (MusicFileTypeOf(settings_.BGMFile)) {
         case MusicFileType::Wav:
-            RunStep([this] { music_.WAVStop(); });
+            RunStep("stopping the WAV file", [this] { music_.WAVStop(); });
             break;
         case MusicFileType::Mp3:
-            RunStep([this] { music_.MP3Close(); });
+            RunStep("stopping the MP3 file", [this] { music_.MP3Close(); });
             break;
         case MusicFileType::None:
             break;
@@ -191,7 +201,7 @@ void SaverWindow::CloseRequest() {
     if (options_.cursorHiddenAtStart) platform::ShowCursor(true);
     setKeyboardGrabEnabled(false);
     setMouseGrabEnabled(false);
-    RunStep([this] { DeleteWallFiles(options_.wallFolder); });
+    RunStep("deleting the wall files", [this] { DeleteWallFiles(options_.wallFolder); });
     if (options_.endProgram) options_.endProgram();
     else QCoreApplication::exit(0);
 }

@@ -12,6 +12,8 @@
 #include <QWindow>
 #include <filesystem>
 #include <functional>
+#include <set>
+#include <string_view>
 
 namespace quelm {
 
@@ -41,8 +43,12 @@ public:
     SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& music, SaverOptions options);
     ~SaverWindow() override;
 
-    // The load step, in its fixed order; the window is shown at its end.
+    // The load step, in its fixed order; the window is shown at its end. A close request
+    // during the load (from a signal, while a message is up) ends it early: see Closed().
     void Load();
+
+    // True once the close request has run: the program is ending.
+    bool Closed() const { return closing_; }
 
     // A click or a character key: the renderer is released, then the window closes.
     void EndShow();
@@ -68,6 +74,13 @@ private:
     void WatchHost();
     void TryGrabInput();
     bool InHost() const { return options_.hostWindow != 0; }
+    // Runs one step of the load, a timer or the close; a step that throws is reported on
+    // standard error (once for each step) and the next step runs.
+    template <typename Step>
+    void RunStep(const char* what, Step&& step);
+    // A step of the load: skipped once a close request has run.
+    template <typename Step>
+    void LoadStep(const char* what, Step&& step);
 
     Settings& settings_;
     ShowRenderer& renderer_;
@@ -80,6 +93,7 @@ private:
     int grabTries_ = 0;
     bool pressed_ = false;
     bool closing_ = false;
+    std::set<std::string_view> reported_;
 };
 
 } // namespace quelm

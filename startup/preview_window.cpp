@@ -28,7 +28,9 @@ bool PreviewWindow::Embed() {
 
 void PreviewWindow::WatchHost() {
     auto rect = x11::WindowRect(host_);
-    if (!rect) {
+    // The preview ends when its host goes away, or when the host destroys the preview's
+    // own window and lives on.
+    if (!rect || !x11::IsWindow(static_cast<x11::WindowId>(winId()))) {
         watch_.stop();
         emit HostGone();
         return;

@@ -1,7 +1,7 @@
 #pragma once
 // The preview: a borderless window titled "Preview Window" inside the host's window,
 // showing the program's fixed picture at the host's size. The program ends when the host
-// goes away.
+// goes away or destroys the preview's window.
 #include <QImage>
 #include <QRasterWindow>
 #include <QTimer>

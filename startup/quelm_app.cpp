@@ -1,7 +1,7 @@
 #include "startup/quelm_app.h"
 
+#include "dialog/quib_p.h"
 #include "dialog/quib_p_design.h"
-#include "dialog/settings_dialog.h"
 #include "music/background_music.h"
 #include "platform/cursor.h"
 #include "platform/program.h"
@@ -45,7 +45,9 @@ int RunShow(QApplication& app, Settings& settings, std::unique_ptr<ShowRenderer>
     SaverWindow window(settings, *renderer, *music, options);
     RouteTerminationSignals([&window] { window.SystemClose(); });
     window.Load();
-    const int code = app.exec();
+    // A close request during the load has already asked the event loop to end; a new loop
+    // would not hear it.
+    const int code = window.Closed() ? 0 : app.exec();
     renderer.reset();
     music.reset();
     return code;
@@ -58,7 +60,21 @@ int RunSaver(QApplication& app, Settings& settings, Mode mode) {
     SaverOptions options;
     options.wallFolder = program::StorageFolder();
     options.cursorHiddenAtStart = hideCursor;
-    return RunShow(app, settings, MakeBoxShow(settings, options.wallFolder), options);
+    return RunShow(app, settings, MakeBoxShow(settings, options.wallFolder, DeviceErrorOutput::MessageBox), options);
+}
+
+// The settings dialog, modal; the program ends when it closes. A termination signal closes
+// it as its close box would (nothing is saved), also during its load or with a file
+// chooser open.
+int RunSettings(Settings& settings) {
+    QuibP dialog(settings, program::IniPathForWrite());
+    RouteTerminationSignals([&dialog] { dialog.CloseRequest(); });
+    // The window and its title exist from the start of the load, so that a second start
+    // in the meantime finds it and ends.
+    dialog.winId();
+    dialog.Load();
+    if (!dialog.CloseRequested()) dialog.exec();
+    return 0;
 }
 
 // Where a hack-mode show keeps its wall files: a folder of its own, so that the shows a
@@ -94,13 +110,15 @@ int RunHack(QApplication& app, Settings& settings, const HackRequest& request) {
     options.hostWindow = target;
     // The daemon's window already hides the desktop; its screenshot shows it as it was.
     return RunShow(app, settings,
-                   std::make_unique<StoredDesktopRenderer>(MakeBoxShow(settings, options.wallFolder),
+                   std::make_unique<StoredDesktopRenderer>(MakeBoxShow(settings, options.wallFolder,
+                                                                       DeviceErrorOutput::StandardError),
                                                            x11::StoredScreenshot(target), options.wallFolder),
                    options);
 }
 
 int RunMain(QApplication& app, Settings& settings, const QString& commandLine) {
-    if (x11::WindowWithTitleExists(kSaverTitle) || x11::WindowWithTitleExists(dialog::kCaption)) return 0;
+    if (x11::TopLevelWindowWithTitleExists(kSaverTitle) || x11::TopLevelWindowWithTitleExists(dialog::kCaption))
+        return 0;
 
     const Mode mode = ModeOf(commandLine);
     if (mode == Mode::Preview) return RunPreview(app, commandLine);
@@ -108,12 +126,7 @@ int RunMain(QApplication& app, Settings& settings, const QString& commandLine) {
     LoadSettings(settings, program::IniPathForRead());
     switch (mode) {
     case Mode::Settings:
-        // A termination signal closes the dialog as its close box would: nothing is saved.
-        RouteTerminationSignals([] {
-            if (QWidget* w = QApplication::activeModalWidget()) w->close();
-        });
-        ShowSettingsDialog(settings, program::IniPathForWrite());
-        return 0;
+        return RunSettings(settings);
     case Mode::Saver:
     case Mode::SaverVisible:
         return RunSaver(app, settings, mode);

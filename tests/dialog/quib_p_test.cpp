@@ -12,6 +12,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QTimer>
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QPainter>
@@ -282,6 +284,20 @@ TEST_F(QuibPTest, EveryCloseAnimatesAndOnlySetWritesAfterFilesWereChosen) {
         EXPECT_EQ(std::filesystem::exists(ini_), way == std::string("Cmd_Set"));
     }
     EXPECT_EQ(Stored(PathKey(4)), picture);
+}
+
+TEST_F(QuibPTest, ACloseRequestWithAFileChooserOpenClosesBothAndSavesNothing) {
+    Open();
+    dialog_->SetFileChooser([this](QWidget* owner, const QString&, const dialog::FileFilter&) {
+        QFileDialog chooser(owner);
+        QTimer::singleShot(300, dialog_.get(), [this] { dialog_->CloseRequest(); });
+        return chooser.exec() == QDialog::Accepted ? chooser.selectedFiles().value(0) : QString();
+    });
+    Click(QStringLiteral("Cmd_Pic2"));
+    EXPECT_FALSE(dialog_->isVisible());
+    EXPECT_EQ(dialog_->result(), QDialog::Rejected);
+    EXPECT_TRUE(PathField(2)->text().isEmpty());
+    EXPECT_FALSE(std::filesystem::exists(ini_));
 }
 
 TEST_F(QuibPTest, EnterAndEscDoNothing) {

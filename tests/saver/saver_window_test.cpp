@@ -29,7 +29,9 @@ public:
     void BuildBoxVertices() override { Note("BuildBoxVertices"); }
     void InitScene() override { Note("InitScene"); }
     void StartMotion() override { Note("StartMotion"); }
-    void Tick() override { ++ticks; }
+    void Tick() override {
+        if (++ticks > 1 && failOn == "Tick") throw std::runtime_error("no frame");
+    }
     void ReleaseVertexBuffer() override { Note("ReleaseVertexBuffer"); }
     void ReleaseDevice() override { Note("ReleaseDevice"); }
 
@@ -168,12 +170,17 @@ TEST_F(Show, MusicFileTypeIsToldByItsExtensionWhateverItsCase) {
     EXPECT_EQ(MusicFileTypeOf(""), MusicFileType::None);
 }
 
-TEST_F(Show, AFailingLoadStepIsSkippedAndTheNextOnesRun) {
+TEST_F(Show, AFailingStepIsReportedOnceAndTheNextOnesRun) {
     renderer.failOn = "InitDevice";
     SaverWindow& w = Make();
+    testing::internal::CaptureStderr();
     w.Load();
     EXPECT_EQ(log, (Log{"CaptureDesktopWalls", "InitDevice", "BuildBoxVertices", "InitScene", "StartMotion"}));
     EXPECT_TRUE(w.Timer3Active());
+    renderer.failOn = "Tick"; // every frame fails from the second on: one report
+    EXPECT_TRUE(QTest::qWaitFor([&] { return renderer.ticks >= 5; }, 5000));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "quelm: making the 3D device: InitDevice\nquelm: drawing a frame: no frame\n");
 }
 
 TEST_F(Show, CdPollingStopsForGoodWhenAPollFailsAndThenTheCloseLeavesTheCdAlone) {
@@ -210,15 +217,22 @@ TEST_F(Show, AClickReleasesTheRendererThenTheCloseStopsMusicAndRemovesWalls) {
 }
 
 TEST_F(Show, CharacterKeysEndTheShowAndOtherKeysAndMouseMovesDoNot) {
-    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Escape, Qt::Key_A, Qt::Key_Return}) {
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> enders[] = {
+        {Qt::Key_Space, {}}, {Qt::Key_Escape, {}}, {Qt::Key_A, {}}, {Qt::Key_Return, {}},
+        {Qt::Key_Tab, {}}, {Qt::Key_Backspace, {}}, {Qt::Key_C, Qt::ControlModifier}};
+    // With the text the X server gives for each.
+    const std::tuple<Qt::Key, Qt::KeyboardModifiers, QString> quiet[] = {
+        {Qt::Key_Shift, {}, ""}, {Qt::Key_Control, {}, ""}, {Qt::Key_Alt, {}, ""}, {Qt::Key_Left, {}, ""},
+        {Qt::Key_F1, {}, ""}, {Qt::Key_Delete, {}, "\x7f"}, {Qt::Key_A, Qt::AltModifier, "a"},
+        {Qt::Key_Dead_Acute, {}, ""}};
+    for (auto [key, modifiers] : enders) {
         ended = 0;
         SaverWindow& w = Loaded();
         QTest::mouseMove(&w, QPoint(5, 5));
         QTest::mouseMove(&w, QPoint(300, 200));
-        for (Qt::Key quiet : {Qt::Key_Shift, Qt::Key_Control, Qt::Key_Alt, Qt::Key_Left, Qt::Key_F1})
-            QTest::keyClick(&w, quiet);
+        for (const auto& [q, m, text] : quiet) QTest::sendKeyEvent(QTest::Press, &w, q, text, m);
         EXPECT_EQ(ended, 0) << "ended before key " << key;
-        QTest::keyClick(&w, key);
+        QTest::keyClick(&w, key, modifiers);
         EXPECT_EQ(ended, 1) << "key " << key;
     }
 }

@@ -249,6 +249,36 @@ TEST_F(Daemon, TheDaemonsScreenshotIsTheDesktopOnTheWalls) {
     EXPECT_EQ(five.pixelColor(1013, 10), QColor(250, 250, 0)) << "wall 5 is the mirror";
 }
 
+TEST_F(Daemon, WithoutOpenGLTheMessageGoesToStandardErrorAndTerminationEndsTheShow) {
+    HostWindow host(QRect(100, 80, 320, 240));
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    env.insert("QT_XCB_GL_INTEGRATION", "none");
+    channels = QProcess::SeparateChannels;
+    QProcess* show = Start({"-window-id", QString::number(host.Id())});
+    QByteArray err;
+    ASSERT_TRUE(WaitFor([&] { return (err += show->readAllStandardError()).contains("quelm: -2005530518 "); }, 10000)) << err.constData();
+    EXPECT_FALSE(quelm::testing::ShowsAWindow(show->processId())) << "a window nobody can click";
+    QElapsedTimer t;
+    t.start();
+    show->terminate();
+    EXPECT_TRUE(show->waitForFinished(3000));
+    EXPECT_LT(t.elapsed(), 1000);
+    EXPECT_EQ(WallFoldersLeft(), 0);
+}
+
+TEST_F(Daemon, TheSettingsOpenBesideADaemonsShow) {
+    HostWindow host(QRect(100, 80, 320, 240));
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    Start({"-window-id", QString::number(host.Id())});
+    ASSERT_TRUE(WaitFor([&] { return !ChildSizes(host.Id()).empty(); }, 10000));
+    ASSERT_TRUE(quelm::x11::WindowWithTitleExists(QStringLiteral("Quib_Main")));
+    QProcess* dialog = Start({"/c"});
+    EXPECT_TRUE(WaitFor([] { return quelm::x11::WindowWithTitleShown(QStringLiteral("<Quelm>")); }, 10000));
+    EXPECT_EQ(dialog->state(), QProcess::Running);
+}
+
 TEST_F(Daemon, AWindowIdThatIsNoWindowEndsAtOnce) {
     QProcess* show = Start({"-window-id", "0x7ffffff"});
     ASSERT_TRUE(show->waitForFinished(5000));

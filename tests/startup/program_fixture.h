@@ -26,8 +26,8 @@ inline bool WaitFor(const std::function<bool()>& cond, int ms) {
     return cond();
 }
 
-// The sizes of the child windows of `parent`.
-inline std::vector<QSize> ChildSizes(uint32_t parent) {
+// The child windows of `parent`, with their sizes; `destroy` destroys them first.
+inline std::vector<QSize> ChildSizes(uint32_t parent, bool destroy = false) {
     std::vector<QSize> out;
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     if (auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr)) {
@@ -36,11 +36,36 @@ inline std::vector<QSize> ChildSizes(uint32_t parent) {
             if (auto* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, kids[i]), nullptr)) {
                 out.emplace_back(g->width, g->height);
                 std::free(g);
+                if (destroy) xcb_destroy_window(c, kids[i]);
             }
         std::free(tree);
     }
+    xcb_flush(c);
     xcb_disconnect(c);
     return out;
+}
+
+// Whether the process `pid` shows a top-level window of its own (one a user could see).
+inline bool ShowsAWindow(qint64 pid) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 11, "_NET_WM_PID"), nullptr);
+    bool shows = false;
+    if (auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr); tree && atom) {
+        xcb_window_t* kids = xcb_query_tree_children(tree);
+        for (int i = 0; i < xcb_query_tree_children_length(tree) && !shows; ++i) {
+            auto* attr = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, kids[i]), nullptr);
+            auto* prop = xcb_get_property_reply(c, xcb_get_property(c, 0, kids[i], atom->atom, XCB_ATOM_CARDINAL, 0, 1), nullptr);
+            shows = attr && attr->map_state == XCB_MAP_STATE_VIEWABLE && prop && xcb_get_property_value_length(prop) == 4 &&
+                    *static_cast<uint32_t*>(xcb_get_property_value(prop)) == static_cast<uint32_t>(pid);
+            std::free(attr);
+            std::free(prop);
+        }
+        std::free(tree);
+    }
+    std::free(atom);
+    xcb_disconnect(c);
+    return shows;
 }
 
 class ProgramCopy : public ::testing::Test {
@@ -49,6 +74,7 @@ protected:
     QString exe;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     std::vector<std::unique_ptr<QProcess>> running;
+    QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel;
 
     void SetUp() override {
         exe = dir.filePath("quelm");
@@ -64,7 +90,7 @@ protected:
     QProcess* Start(const QStringList& args) {
         auto p = std::make_unique<QProcess>();
         p->setProcessEnvironment(env);
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->setProcessChannelMode(channels);
         p->start(exe, args);
         EXPECT_TRUE(p->waitForStarted(5000));
         running.push_back(std::move(p));

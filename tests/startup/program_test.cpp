@@ -7,10 +7,14 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QRasterWindow>
+#include <QScreen>
+
+#include <cmath>
 
 namespace {
 
 using quelm::testing::ChildSizes;
+using quelm::testing::ShowsAWindow;
 using quelm::testing::WaitFor;
 using quelm::x11::WindowWithTitleExists;
 
@@ -91,12 +95,10 @@ TEST_F(Program, TheOpenSettingsDialogMakesNewStartsEndAtOnce) {
     EXPECT_FALSE(QFile::exists(dir.filePath("Quelm.ini"))) << "closing saves nothing";
 }
 
-TEST_F(Program, EscEndsTheShowButShiftAloneAndMouseMovesDoNot) {
+TEST_F(Program, EscEndsTheShowButKeysThatTypeNothingAndMouseMovesDoNot) {
     PlantWallFiles();
     QProcess* show = StartShow();
-    XdoTool({"key", "shift"});
-    XdoTool({"key", "Left"});
-    XdoTool({"key", "F5"});
+    for (const char* key : {"shift", "Left", "F5", "Delete", "alt+a"}) XdoTool({"key", key});
     XdoTool({"mousemove", "100", "100"});
     XdoTool({"mousemove", "300", "200"});
     EXPECT_FALSE(show->waitForFinished(800)) << "the show ended without a character key";
@@ -122,7 +124,46 @@ TEST_F(Program, SpaceAClickAndTerminationEachEndTheShowAndRemoveTheWallFiles) {
     }
 }
 
-TEST_F(Program, PreviewFillsTheHostWindowAndEndsWhenTheHostGoes) {
+TEST_F(Program, WithoutOpenGLATerminationWhileTheDeviceMessageIsUpEndsTheShow) {
+    PlantWallFiles();
+    env.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
+    QProcess* show = Start({"/s"});
+    ASSERT_TRUE(WaitFor([&] { return ShowsAWindow(show->processId()); }, 10000)) << "no device message";
+    QElapsedTimer t;
+    t.start();
+    show->terminate();
+    EXPECT_TRUE(show->waitForFinished(3000));
+    EXPECT_LT(t.elapsed(), 1000);
+    EXPECT_FALSE(WallFilesPresent());
+}
+
+TEST_F(Program, ATerminationDuringTheSettingsLoadEndsTheProgramSavingNothing) {
+    QProcess* dialog = Start({"/c"});
+    // The title exists from the start of the load, before the window is shown.
+    ASSERT_TRUE(WaitFor([] { return WindowWithTitleExists(QStringLiteral("<Quelm>")); }, 10000));
+    dialog->terminate();
+    EXPECT_TRUE(dialog->waitForFinished(1000));
+    EXPECT_FALSE(QFile::exists(dir.filePath("Quelm.ini")));
+}
+
+// The preview's picture at the host's size, as the preview draws it.
+QImage PreviewPicture(QSize size) {
+    QImage picture(qEnvironmentVariable("QUELM_SOURCE_DIR") + "/assets/preview.jpg");
+    return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
+}
+
+// The mean difference of two pictures of one size, in levels of 255 a channel.
+double MeanDifference(const QImage& a, const QImage& b) {
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+TEST_F(Program, PreviewFillsTheHostWindowWithItsPictureAndEndsWhenTheHostGoes) {
     auto host = std::make_unique<QRasterWindow>();
     host->setGeometry(50, 50, 300, 220);
     host->show();
@@ -133,6 +174,11 @@ TEST_F(Program, PreviewFillsTheHostWindowAndEndsWhenTheHostGoes) {
     ASSERT_TRUE(WaitFor([&] { return ChildSizes(hostId).front() == QSize(300, 220); }, 5000));
     EXPECT_TRUE(WindowWithTitleExists(QStringLiteral("Preview Window")));
     EXPECT_FALSE(QFile::exists(dir.filePath("Quelm.ini")));
+    const QImage expected = PreviewPicture(QSize(300, 220));
+    ASSERT_FALSE(expected.isNull());
+    auto shown = [&] { return QGuiApplication::primaryScreen()->grabWindow(hostId).toImage().convertToFormat(QImage::Format_RGB32); };
+    EXPECT_TRUE(WaitFor([&] { return MeanDifference(shown(), expected) < 6; }, 5000))
+        << "mean difference " << MeanDifference(shown(), expected);
 
     QElapsedTimer t;
     host.reset(); // the host goes away, and our child with it
@@ -140,6 +186,18 @@ TEST_F(Program, PreviewFillsTheHostWindowAndEndsWhenTheHostGoes) {
     QGuiApplication::sync();
     EXPECT_TRUE(preview->waitForFinished(3000));
     EXPECT_LT(t.elapsed(), 1000) << "the preview outlived its host by " << t.elapsed() << " ms";
+}
+
+TEST_F(Program, PreviewEndsWhenTheHostDestroysItsWindowAndLivesOn) {
+    QRasterWindow host;
+    host.setGeometry(50, 50, 200, 150);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    const auto hostId = static_cast<uint32_t>(host.winId());
+    QProcess* preview = Start({"/p", QString::number(hostId)});
+    ASSERT_TRUE(WaitFor([&] { return !ChildSizes(hostId).empty(); }, 10000));
+    ChildSizes(hostId, true);
+    EXPECT_TRUE(preview->waitForFinished(1000));
 }
 
 TEST_F(Program, PreviewWithAHandleThatIsNotAWindowEndsShowingNothing) {

@@ -150,7 +150,7 @@ bool JpegComplete(const Bytes& b) {
 
 // ---- GIF ------------------------------------------------------------------------------
 constexpr int kGifHeaderBytes = 6, kGifScreenDescriptorBytes = 7, kGifImageDescriptorBytes = 9;
-constexpr unsigned kGifExtension = 0x21, kGifImage = 0x2C, kGifTrailer = 0x3B;
+constexpr unsigned kGifExtension = 0x21, kGifImage = 0x2C;
 constexpr unsigned kGifColourTableFlag = 0x80;
 
 int64_t GifColourTableBytes(unsigned packed) {

@@ -128,7 +128,7 @@ TEST(PictureLoading, IsMeasuredByItsDecoderAndRefusedWhenDamagedOrTooLarge) {
     qToLittleEndian(uint32_t(1), bomb.data() + 30);                              // RLE8
     bomb = bomb.left(qFromLittleEndian<uint32_t>(bomb.constData() + 10)) + QByteArray("\0\1", 2);
     qToLittleEndian(uint32_t(bomb.size()), bomb.data() + 2);
-    QByteArray hugeJpeg = jpeg, lowPixels = bmp; // the frame header's height and width; pixels inside the header
+    QByteArray hugeJpeg = jpeg, lowPixels = bmp; // 30000 x 30000 in the frame header; pixels from byte 20
     const qsizetype frame = hugeJpeg.indexOf("\xFF\xC0"), frameBytes = qFromBigEndian<uint16_t>(jpeg.constData() + frame + 2) + 2;
     for (int at : {5, 7}) qToBigEndian(uint16_t(30000), hugeJpeg.data() + frame + at);
     qToLittleEndian(uint32_t(20), lowPixels.data() + 10);

@@ -3,11 +3,8 @@
 #include "platform/gl_driver.h"
 #include "platform/picture_loading.h"
 
-#include <QBuffer>
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QImageReader>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
@@ -36,53 +33,9 @@ constexpr uint32_t kXyzTex1Bytes = (3 + 2) * sizeof(float); // a position, one c
 constexpr GLsizei kTexCoordOffset = 12;
 constexpr int kMinDepthBits = 16;
 constexpr int kRequestedDepthBits = 24;
-constexpr int kTextureAllocationLimitMb = 1024;
 constexpr uint32_t kTopDisable = 1;
 
 using ClipControlFn = void (*)(GLenum origin, GLenum depth);
-
-// Uncompressed 24-bit Windows bitmaps (what the wall files are) read straight into a
-// 32-bit image; a null image for any other file, which then goes to Qt's readers.
-constexpr uint32_t kBitmapFileHeaderBytes = 14;
-constexpr uint32_t kBitmapInfoHeaderBytes = 40;
-constexpr int64_t kMaxBitmapPixels = 100'000'000;
-
-uint32_t Le32(const uchar* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-uint16_t Le16(const uchar* p) { return uint16_t(p[0] | p[1] << 8); }
-
-QImage ReadPlainBitmap(const std::filesystem::path& file) {
-    QFile in(QString::fromStdString(file.string()));
-    if (!in.open(QIODevice::ReadOnly))
-        return {};
-    const qint64 size = in.size();
-    if (size < kBitmapFileHeaderBytes + kBitmapInfoHeaderBytes)
-        return {};
-    const uchar* bytes = in.map(0, size);
-    if (!bytes || bytes[0] != 'B' || bytes[1] != 'M')
-        return {};
-    const uchar* info = bytes + kBitmapFileHeaderBytes;
-    const uint32_t offset = Le32(bytes + 10);
-    const int32_t width = int32_t(Le32(info + 4));
-    const int32_t height = int32_t(Le32(info + 8));
-    if (Le32(info) < kBitmapInfoHeaderBytes || Le16(info + 12) != 1 || Le16(info + 14) != 24 || Le32(info + 16) != 0 ||
-        width <= 0 || height == 0 || height == INT32_MIN || int64_t(width) * std::abs(int64_t(height)) > kMaxBitmapPixels)
-        return {};
-    const int rows = std::abs(height);
-    const int64_t stride = (int64_t(width) * 3 + 3) & ~int64_t(3);
-    if (int64_t(offset) + stride * rows > size)
-        return {};
-    QImage image(width, rows, QImage::Format_RGB32);
-    if (image.isNull())
-        return {};
-    for (int y = 0; y < rows; ++y) {
-        // Rows run bottom-up unless the height is negative.
-        const uchar* from = bytes + offset + stride * (height > 0 ? rows - 1 - y : y);
-        auto* to = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x, from += 3)
-            to[x] = 0xFF000000u | uint32_t(from[2]) << 16 | uint32_t(from[1]) << 8 | from[0];
-    }
-    return image;
-}
 
 } // namespace
 
@@ -229,24 +182,10 @@ public:
         texture = 0;
         if (!MakeCurrent())
             return kErrInvalidCall;
-        QImage image = ReadPlainBitmap(file);
-        if (image.isNull()) {
-            // Any other picture Qt reads, refused when a BMP, JPEG or GIF is cut short.
-            QFile in(QString::fromStdString(file.string()));
-            if (!in.open(QIODevice::ReadOnly))
-                return kErrInvalidData;
-            QByteArray bytes = in.readAll();
-            if (const auto format = picture::SniffFormat(bytes); format && !picture::StructureComplete(*format, bytes))
-                return kErrInvalidData;
-            QBuffer buffer(&bytes);
-            QImageReader reader(&buffer);
-            reader.setAllocationLimit(kTextureAllocationLimitMb);
-            image = reader.read();
-        }
+        // Refused when missing, cut short, too large or not a BMP, JPEG or GIF; opaque.
+        QImage image = picture::LoadPictureFile(file);
         if (image.isNull())
             return kErrInvalidData;
-        // Opaque: no colour key, no alpha.
-        image = image.convertToFormat(QImage::Format_RGB32);
         GLint maxSize = 0;
         gl_->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
         if (maxSize > 0 && (image.width() > maxSize || image.height() > maxSize))

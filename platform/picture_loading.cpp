@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImageReader>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace quelm::picture {
@@ -34,14 +35,13 @@ private:
     int64_t n_;
 };
 
-bool WithinLimits(int64_t width, int64_t height) {
-    return width > 0 && height > 0 && width * height <= kMaxPicturePixels;
-}
-
 // ---- BMP ------------------------------------------------------------------------------
 constexpr int kBmpFileHeaderBytes = 14;
 constexpr uint32_t kBmpCoreHeaderBytes = 12; // OS/2 header: 16-bit width and height
 constexpr uint32_t kBmpInfoHeaderBytes = 40;
+constexpr int kBmpMaskBytes = 12;            // red, green, blue masks after a 40-byte header
+constexpr int kBmpCoreColourBytes = 3, kBmpInfoColourBytes = 4;
+constexpr uint32_t kBmpMaxIndexedBits = 8;
 enum BmpCompression : uint32_t { kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6 };
 
 // RLE data runs from `pos` to its end-of-bitmap code (0, 1) inside the file.
@@ -59,49 +59,54 @@ bool RleComplete(const Bytes& b, int64_t pos, bool fourBit) {
     return false;
 }
 
-std::optional<QSize> BmpSize(const Bytes& b) {
-    if (!b.Has(0, kBmpFileHeaderBytes + 4)) return std::nullopt;
+// The headers, the colour masks and colour table, then the pixel data, in this order and
+// inside the file: pixel data that starts inside the tables is refused.
+bool BmpComplete(const Bytes& b) {
+    if (!b.Has(0, kBmpFileHeaderBytes + 4)) return false;
     const int64_t dataStart = b.U32le(10);
     const uint32_t headerBytes = b.U32le(kBmpFileHeaderBytes);
-    int64_t width = 0, height = 0;
+    int64_t width = 0, height = 0, colours = 0, colourBytes = kBmpInfoColourBytes;
     uint32_t bits = 0, compression = kBiRgb;
     if (headerBytes == kBmpCoreHeaderBytes) {
-        if (!b.Has(kBmpFileHeaderBytes, kBmpCoreHeaderBytes)) return std::nullopt;
+        if (!b.Has(kBmpFileHeaderBytes, kBmpCoreHeaderBytes)) return false;
         width = b.U16le(18);
         height = b.U16le(20);
         bits = b.U16le(24);
+        colourBytes = kBmpCoreColourBytes;
     } else if (headerBytes >= kBmpInfoHeaderBytes) {
-        if (!b.Has(kBmpFileHeaderBytes, kBmpInfoHeaderBytes)) return std::nullopt;
+        if (!b.Has(kBmpFileHeaderBytes, headerBytes)) return false;
         width = int32_t(b.U32le(18));
         height = int32_t(b.U32le(22));
         bits = b.U16le(28);
         compression = b.U32le(30);
+        colours = b.U32le(46);
     } else {
-        return std::nullopt;
+        return false;
     }
     height = height < 0 ? -height : height; // negative: rows stored top down
-    if (!WithinLimits(width, height)) return std::nullopt;
+    if (width <= 0 || height <= 0) return false;
+    int64_t tablesEnd = kBmpFileHeaderBytes + headerBytes;
+    if (bits <= kBmpMaxIndexedBits) tablesEnd += (colours ? colours : int64_t(1) << bits) * colourBytes;
+    else if (compression == kBiBitfields && headerBytes == kBmpInfoHeaderBytes) tablesEnd += kBmpMaskBytes;
+    if (dataStart < tablesEnd) return false;
     switch (compression) {
     case kBiRgb:
     case kBiBitfields:
     case kBiAlphaBitfields: {
-        if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return std::nullopt;
+        if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
         const int64_t rowBytes = (width * bits + 31) / 32 * 4;
-        if (!b.Has(dataStart, rowBytes * height)) return std::nullopt;
-        break;
+        return b.Has(dataStart, 0) && height <= (b.size() - dataStart) / rowBytes;
     }
     case kBiRle8:
     case kBiRle4:
-        if (!RleComplete(b, dataStart, compression == kBiRle4)) return std::nullopt;
-        break;
+        return RleComplete(b, dataStart, compression == kBiRle4);
     default: // embedded JPEG or PNG, or unknown
-        return std::nullopt;
+        return false;
     }
-    return QSize(int(width), int(height));
 }
 
 // ---- JPEG -----------------------------------------------------------------------------
-constexpr unsigned kJpegSoi = 0xD8, kJpegEoi = 0xD9, kJpegSos = 0xDA, kJpegTem = 0x01;
+constexpr unsigned kJpegNoMarker = 0x00, kJpegSoi = 0xD8, kJpegEoi = 0xD9, kJpegSos = 0xDA, kJpegTem = 0x01;
 constexpr unsigned kJpegRst0 = 0xD0, kJpegRst7 = 0xD7;
 constexpr unsigned kJpegDht = 0xC4, kJpegJpg = 0xC8, kJpegDac = 0xCC;
 
@@ -109,37 +114,34 @@ bool IsStartOfFrame(unsigned marker) {
     return marker >= 0xC0 && marker <= 0xCF && marker != kJpegDht && marker != kJpegJpg && marker != kJpegDac;
 }
 
-// Walks the marker segments from SOI; entropy-coded data after each SOS holds no 0xFF
-// other than stuffed 0xFF00 and restart markers. Complete when EOI follows a scan.
-std::optional<QSize> JpegSize(const Bytes& b) {
+// Walks the marker segments from SOI as the decoder finds them: bytes up to the next 0xFF
+// are skipped, and so is 0xFF 0x00, which is no marker. Entropy-coded data after each SOS
+// holds no 0xFF other than stuffed 0xFF00 and restart markers. Complete when EOI follows a
+// scan of a frame.
+bool JpegComplete(const Bytes& b) {
     int64_t pos = 2;
-    std::optional<QSize> size;
-    bool scanSeen = false;
+    bool frameSeen = false, scanSeen = false;
     for (;;) {
         pos = b.NextFF(pos);
         while (b.Has(pos, 1) && b.At(pos) == 0xFF) ++pos; // fill bytes
-        if (!b.Has(pos, 1)) return std::nullopt;
+        if (!b.Has(pos, 1)) return false;
         const unsigned marker = b.At(pos++);
-        if (marker == kJpegEoi) return scanSeen ? size : std::nullopt;
-        if (marker == kJpegTem || (marker >= kJpegRst0 && marker <= kJpegRst7) || marker == kJpegSoi) continue;
-        if (!b.Has(pos, 2)) return std::nullopt;
+        if (marker == kJpegEoi) return scanSeen;
+        if (marker == kJpegNoMarker || marker == kJpegTem || (marker >= kJpegRst0 && marker <= kJpegRst7) || marker == kJpegSoi)
+            continue;
+        if (!b.Has(pos, 2)) return false;
         const int64_t length = b.U16be(pos);
-        if (length < 2 || !b.Has(pos, length)) return std::nullopt;
-        if (IsStartOfFrame(marker) && !size) {
-            if (length < 7) return std::nullopt;
-            const int64_t height = b.U16be(pos + 3), width = b.U16be(pos + 5);
-            if (!WithinLimits(width, height)) return std::nullopt;
-            size = QSize(int(width), int(height));
-        }
+        if (length < 2 || !b.Has(pos, length)) return false;
+        frameSeen = frameSeen || IsStartOfFrame(marker);
         pos += length;
         if (marker != kJpegSos) continue;
-        if (!size) return std::nullopt;
+        if (!frameSeen) return false;
         scanSeen = true;
         for (;;) { // entropy-coded data up to the next real marker
             pos = b.NextFF(pos);
-            if (!b.Has(pos, 2)) return std::nullopt;
+            if (!b.Has(pos, 2)) return false;
             const unsigned next = b.At(pos + 1);
-            if (next == 0x00 || (next >= kJpegRst0 && next <= kJpegRst7)) { pos += 2; continue; }
+            if (next == kJpegNoMarker || (next >= kJpegRst0 && next <= kJpegRst7)) { pos += 2; continue; }
             if (next == 0xFF) { ++pos; continue; }
             break;
         }
@@ -148,7 +150,7 @@ std::optional<QSize> JpegSize(const Bytes& b) {
 
 // ---- GIF ------------------------------------------------------------------------------
 constexpr int kGifHeaderBytes = 6, kGifScreenDescriptorBytes = 7, kGifImageDescriptorBytes = 9;
-constexpr unsigned kGifExtension = 0x21, kGifImage = 0x2C, kGifTrailer = 0x3B;
+constexpr unsigned kGifExtension = 0x21, kGifImage = 0x2C;
 constexpr unsigned kGifColourTableFlag = 0x80;
 
 int64_t GifColourTableBytes(unsigned packed) {
@@ -165,28 +167,30 @@ bool SkipSubBlocks(const Bytes& b, int64_t& pos) {
     }
 }
 
-// The logical screen, which the decoder allocates, and the first image whole.
-std::optional<QSize> GifSize(const Bytes& b) {
-    if (!b.Has(0, kGifHeaderBytes + kGifScreenDescriptorBytes)) return std::nullopt;
-    const int64_t width = b.U16le(6), height = b.U16le(8);
-    if (!WithinLimits(width, height)) return std::nullopt;
+// Qt decodes a GIF onto its logical screen (a dimension of 0 takes the first image's), but
+// measures it by its first image when the screen is far larger: such a GIF is refused.
+bool GifMeasuredAsDecoded(const Bytes& b, QSize measured) {
+    const int width = int(b.U16le(kGifHeaderBytes)), height = int(b.U16le(kGifHeaderBytes + 2));
+    return (width == 0 || width == measured.width()) && (height == 0 || height == measured.height());
+}
+
+// The header, then blocks up to the first image, which is whole.
+bool GifComplete(const Bytes& b) {
+    if (!b.Has(0, kGifHeaderBytes + kGifScreenDescriptorBytes)) return false;
     int64_t pos = kGifHeaderBytes + kGifScreenDescriptorBytes + GifColourTableBytes(b.At(10));
     for (;;) {
-        if (!b.Has(pos, 1)) return std::nullopt;
+        if (!b.Has(pos, 1)) return false;
         const unsigned block = b.At(pos++);
         if (block == kGifExtension) {
             ++pos; // label
-            if (!SkipSubBlocks(b, pos)) return std::nullopt;
+            if (!SkipSubBlocks(b, pos)) return false;
         } else if (block == kGifImage) {
-            if (!b.Has(pos, kGifImageDescriptorBytes)) return std::nullopt;
-            const int64_t frameWidth = b.U16le(pos + 4), frameHeight = b.U16le(pos + 6);
-            if (!WithinLimits(frameWidth, frameHeight)) return std::nullopt;
+            if (!b.Has(pos, kGifImageDescriptorBytes)) return false;
             pos += kGifImageDescriptorBytes + GifColourTableBytes(b.At(pos + 8));
             ++pos; // LZW minimum code size
-            if (!SkipSubBlocks(b, pos)) return std::nullopt;
-            return QSize(int(width), int(height));
+            return SkipSubBlocks(b, pos);
         } else { // trailer before any image, or garbage
-            return std::nullopt;
+            return false;
         }
     }
 }
@@ -210,8 +214,7 @@ void SetDecoderAllocationLimit() {
     (void)set;
 }
 
-} // namespace
-
+// The format told by the first bytes, or nothing for any other file.
 std::optional<PictureFormat> SniffFormat(const QByteArray& bytes) {
     if (bytes.startsWith("BM")) return PictureFormat::Bmp;
     if (bytes.startsWith("\xFF\xD8\xFF")) return PictureFormat::Jpeg;
@@ -219,20 +222,40 @@ std::optional<PictureFormat> SniffFormat(const QByteArray& bytes) {
     return std::nullopt;
 }
 
-namespace {
-std::optional<QSize> CheckedSize(PictureFormat format, const QByteArray& bytes) {
+bool StructureComplete(PictureFormat format, const QByteArray& bytes) {
     const Bytes b(bytes);
     switch (format) {
-    case PictureFormat::Bmp: return BmpSize(b);
-    case PictureFormat::Jpeg: return JpegSize(b);
-    case PictureFormat::Gif: return GifSize(b);
+    case PictureFormat::Bmp: return BmpComplete(b);
+    case PictureFormat::Jpeg: return JpegComplete(b);
+    case PictureFormat::Gif: return GifComplete(b);
     }
-    return std::nullopt;
+    return false;
 }
+
+// The size the decoder reads from the header (a bitmap stored top down declares a negative
+// height), or nothing when it reads none or one beyond the limits.
+std::optional<QSize> MeasuredSize(PictureFormat format, const QByteArray& bytes) {
+    SetDecoderAllocationLimit();
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly)) return std::nullopt;
+    QImageReader reader(&buffer, QtFormatName(format));
+    reader.setDecideFormatFromContent(false);
+    const QSize size = reader.size();
+    const int64_t width = size.width(), height = std::abs(int64_t(size.height()));
+    if (width <= 0 || height <= 0 || width * height > kMaxPicturePixels) return std::nullopt;
+    return QSize(int(width), int(height));
+}
+
 } // namespace
 
-bool StructureComplete(PictureFormat format, const QByteArray& bytes) {
-    return CheckedSize(format, bytes).has_value();
+std::optional<PictureFile> CheckPicture(QByteArray bytes) {
+    const auto format = SniffFormat(bytes);
+    if (!format || !StructureComplete(*format, bytes)) return std::nullopt;
+    const auto size = MeasuredSize(*format, bytes);
+    if (!size) return std::nullopt;
+    if (*format == PictureFormat::Gif && !GifMeasuredAsDecoded(Bytes(bytes), *size)) return std::nullopt;
+    return PictureFile{*format, *size, std::move(bytes)};
 }
 
 std::optional<PictureFile> ReadPictureFile(const std::filesystem::path& file) {
@@ -242,11 +265,7 @@ std::optional<PictureFile> ReadPictureFile(const std::filesystem::path& file) {
     if (fileBytes <= 0 || fileBytes > kMaxPictureFileBytes) return std::nullopt; // also refuses devices and pipes
     QByteArray bytes = in.readAll();
     if (bytes.size() != fileBytes) return std::nullopt;
-    const auto format = SniffFormat(bytes);
-    if (!format) return std::nullopt;
-    const auto size = CheckedSize(*format, bytes);
-    if (!size) return std::nullopt;
-    return PictureFile{*format, *size, std::move(bytes)};
+    return CheckPicture(std::move(bytes));
 }
 
 QImage DecodePicture(const PictureFile& picture) {

@@ -165,11 +165,12 @@ for text in "/s" "/c" "-root" "-window-id"; do
 done
 
 if [ -n "${DISPLAY:-}" ] && command -v xwininfo >/dev/null; then
-  # Waits up to $2 seconds for a window titled $1 on the display.
+  # Waits up to $2 seconds for a window titled $1 to be shown (mapped) on the display; the
+  # show makes its window unseen at the start and shows it once the walls are ready.
   window_shows() {
     local i
     for i in $(seq 1 $(($2 * 4))); do
-      xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\"" && return 0
+      xwininfo -name "$1" 2>/dev/null | grep -q 'Map State: IsViewable' && return 0
       sleep 0.25
     done
     return 1

@@ -128,9 +128,8 @@ install(CODE "
   endif()
 ")
 # lintian's informational notes hardening-no-bindnow and hardening-no-fortify-functions stay:
-# the package carries the program built with the project's own flags, while those two come
-# from the flags Debian's package builds add. A packager who wants them configures with
-# CXXFLAGS, CPPFLAGS and LDFLAGS from `dpkg-buildflags --get`.
+# the package carries the program built with the project's own compiler and linker flags,
+# without the hardening flags (`dpkg-buildflags`) that Debian's own package builds add.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 file(STRINGS ${quelm_pkg_src}/changelog.Debian quelm_changelog_top LIMIT_COUNT 1)

@@ -13,7 +13,6 @@ packages=(
   pulseaudio pulseaudio-utils sox lame xscreensaver imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
   dpkg-dev file libxml2-utils desktop-file-utils lintian
-  qt6-gtk-platformtheme
 )
 
 missing=()

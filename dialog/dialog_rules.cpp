@@ -39,8 +39,16 @@ bool PathFitsRequest(const QString& path) {
 }
 
 QString QtNameFilter(const FileFilter& filter) {
-    QString patterns = filter.patterns;
-    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    QString patterns;
+    for (const QChar c : filter.patterns) {
+        if (c == QLatin1Char(';')) {
+            patterns += QLatin1Char(' ');
+        } else if (c.toLower() != c.toUpper()) {
+            patterns += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+        } else {
+            patterns += c;
+        }
+    }
     return filter.description + QStringLiteral(" (") + patterns + QLatin1Char(')');
 }
 

@@ -52,7 +52,10 @@ inline const FileFilter kMusicFilter{QStringLiteral("BGMﾌｧｲﾙ (MP3 WAV)")
 inline constexpr int kFileNameBufferBytes = 255;
 bool PathFitsRequest(const QString& path);
 
-// The filter as a Qt file dialog reads it: "description (pattern pattern ...)".
+// The filter as a Qt file dialog reads it: "description (pattern pattern ...)", each pattern
+// matching its letters in either case ("*.jpg" as "*.[jJ][pP][gG]"), as on Windows: Qt's own
+// dialog and the desktop's (GTK, portal) all read bracket classes, while GTK and the portal
+// would otherwise match the case as written. The description shows; the patterns do not.
 QString QtNameFilter(const FileFilter& filter);
 
 } // namespace quelm::dialog

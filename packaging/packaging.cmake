@@ -65,9 +65,41 @@ install(PROGRAMS ${quelm_pkg_bin}/saver_quelm DESTINATION ${QUELM_XSECURELOCK_DI
 install(FILES ${quelm_pkg_bin}/quelm.desktop DESTINATION ${QUELM_DESKTOP_DIR})
 
 # The Debian package: `cpack -G DEB` in a build configured with -DCMAKE_INSTALL_PREFIX=/usr
-# (scripts/package.sh does both).
-set(QUELM_DEB_MAINTAINER "Quelm developers <quelm@example.org>" CACHE STRING
+# (scripts/package.sh does both). The default maintainer is the project at its home page's
+# host; a packager sets their own name and address.
+set(QUELM_DEB_MAINTAINER "The Quelm developers <developers@quelm.example.org>" CACHE STRING
   "Maintainer field of the Debian package")
+
+# Debian's package documents: the licence as a machine-readable copyright file, its notice
+# and text taken from LICENSE ("Expat" is that format's name for the MIT licence), and the
+# package's changelog, compressed as man pages are.
+set(quelm_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/quelm)
+set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/LICENSE)
+file(READ ${CMAKE_SOURCE_DIR}/LICENSE quelm_licence)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)\n\n(.*)" quelm_found "${quelm_licence}")
+if(NOT quelm_found)
+  message(FATAL_ERROR "LICENSE: no \"Copyright (c) ...\" line followed by the licence text")
+endif()
+set(QUELM_COPYRIGHT "${CMAKE_MATCH_1}")
+# In the copyright format the text is indented by a space and a blank line is " .".
+string(STRIP "${CMAKE_MATCH_2}" quelm_licence_text)
+string(REPLACE "\n\n" "\n.\n" quelm_licence_text "${quelm_licence_text}")
+string(REPLACE "\n" "\n " quelm_licence_text "${quelm_licence_text}")
+set(QUELM_LICENSE_TEXT " ${quelm_licence_text}")
+configure_file(${quelm_pkg_src}/copyright.in ${quelm_pkg_bin}/copyright @ONLY)
+install(FILES ${quelm_pkg_bin}/copyright DESTINATION ${quelm_doc_dir})
+if(QUELM_GZIP)
+  add_custom_command(OUTPUT ${quelm_pkg_bin}/changelog.Debian.gz
+    COMMAND ${QUELM_GZIP} -9 -n -c ${quelm_pkg_src}/changelog.Debian > ${quelm_pkg_bin}/changelog.Debian.gz
+    DEPENDS ${quelm_pkg_src}/changelog.Debian
+    COMMENT "Compressing the package's changelog")
+  add_custom_target(quelm_changelog ALL DEPENDS ${quelm_pkg_bin}/changelog.Debian.gz)
+  install(FILES ${quelm_pkg_bin}/changelog.Debian.gz DESTINATION ${quelm_doc_dir})
+endif()
+# lintian's note on the changelog, answered in the file's comment.
+install(FILES ${quelm_pkg_src}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+  RENAME quelm)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quelm)
 set(CPACK_PACKAGE_VENDOR "Quelm developers")
@@ -86,8 +118,25 @@ xsecurelock saver module (saver_quelm), and as a locker command for xss-lock
 or xautolock (quelm /s). 'quelm /c' opens its settings dialog.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+# CPack's strip leaves the compiler's .comment and .note sections, which Debian's own strip
+# removes (lintian: binary-has-unneeded-section).
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    quelm_full_path(quelm_bindir \"${CMAKE_INSTALL_BINDIR}\")
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                            \"\$ENV{DESTDIR}\${quelm_bindir}/quelm\")
+  endif()
+")
+# lintian's informational notes hardening-no-bindnow and hardening-no-fortify-functions stay:
+# the package carries the program built with the project's own compiler and linker flags,
+# without the hardening flags (`dpkg-buildflags`) that Debian's own package builds add.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+file(STRINGS ${quelm_pkg_src}/changelog.Debian quelm_changelog_top LIMIT_COUNT 1)
+if(NOT quelm_changelog_top MATCHES "^quelm \\(${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}\\) ")
+  message(WARNING "packaging/changelog.Debian: the latest entry is not of version "
+                  "${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
+endif()
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUELM_DEB_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

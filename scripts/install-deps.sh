@@ -12,7 +12,7 @@ packages=(
   xvfb xauth x11-utils x11-xserver-utils
   pulseaudio pulseaudio-utils sox lame xscreensaver imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
-  dpkg-dev file libxml2-utils desktop-file-utils
+  dpkg-dev file libxml2-utils desktop-file-utils lintian
 )
 
 missing=()

@@ -33,9 +33,12 @@ TEST(RepeatFromText, HalfToEvenWithin16BitsElseTheOldValueAndNonNumbersGiveZero)
     for (const auto& r : rows) EXPECT_EQ(RepeatFromText(QString::fromLatin1(r.text), 5), r.saved) << r.text;
 }
 
-TEST(FileFilters, QtReadsOneDescriptionWithItsPatternsSeparatedByBlanks) {
-    EXPECT_EQ(QtNameFilter(kPictureFilter), QStringLiteral("画像ﾌｧｲﾙ (bmp jpg gif) (*.bmp *.jpg *.gif)"));
-    EXPECT_EQ(QtNameFilter(kMusicFilter), QStringLiteral("BGMﾌｧｲﾙ (MP3 WAV) (*.MP3 *.WAV)"));
+// What the desktop's dialogs (GTK, portal) are handed: they match the case as written, so
+// every letter comes in both cases; the description stays as it is.
+TEST(FileFilters, QtReadsOneDescriptionWithItsPatternsInEitherCaseSeparatedByBlanks) {
+    EXPECT_EQ(QtNameFilter(kPictureFilter),
+              QStringLiteral("画像ﾌｧｲﾙ (bmp jpg gif) (*.[bB][mM][pP] *.[jJ][pP][gG] *.[gG][iI][fF])"));
+    EXPECT_EQ(QtNameFilter(kMusicFilter), QStringLiteral("BGMﾌｧｲﾙ (MP3 WAV) (*.[mM][pP]3 *.[wW][aA][vV])"));
 }
 
 TEST(PathFitsRequest, PathsThatWouldNotReadBackWholeAreRefused) {

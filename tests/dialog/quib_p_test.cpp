@@ -1,7 +1,7 @@
 // The settings dialog on a real X server: layout and fonts, loading, the source selections
 // by mouse, choosing files, the thumbnails, accepting, cancelling and the keys it ignores.
 // File choice and the browser are handed in, so no modal file dialog or browser opens
-// and the rest is the real dialog.
+// and the rest is the real dialog; one test opens the real file dialogs, Qt's own.
 #include "button/command.h"
 #include "dialog/artwork.h"
 #include "dialog/quib_p.h"
@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTimer>
 #include <QFontInfo>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -41,16 +43,19 @@ protected:
             ++windowsShown_;
         return false;
     }
-    // Reads the settings from the INI file as a start does, then loads and shows the dialog.
-    void Open() {
+    // Reads the settings from the INI file as a start does, then loads and shows the dialog;
+    // file choices are answered from answers_ unless the real file dialog is wanted.
+    void Open(bool realFileDialog = false) {
         dialog_.reset();
         settings_ = Settings{};
         LoadSettings(settings_, ini_);
         dialog_ = std::make_unique<QuibP>(settings_, ini_);
-        dialog_->SetFileChooser([this](QWidget*, const QString& title, const dialog::FileFilter& filter) {
-            requests_.push_back(title + QLatin1Char('|') + filter.description + QLatin1Char('|') + filter.patterns);
-            return answers_.empty() ? QString() : answers_.takeFirst();
-        });
+        if (!realFileDialog) {
+            dialog_->SetFileChooser([this](QWidget*, const QString& title, const dialog::FileFilter& filter) {
+                requests_.push_back(title + QLatin1Char('|') + filter.description + QLatin1Char('|') + filter.patterns);
+                return answers_.empty() ? QString() : answers_.takeFirst();
+            });
+        }
         dialog_->SetPageOpener([this](const QUrl& address) {
             const QCursor* pointer = QGuiApplication::overrideCursor();
             opened_ << address.toString() + (pointer && pointer->shape() == Qt::WaitCursor ? " busy" : "");
@@ -205,6 +210,61 @@ TEST_F(QuibPTest, MusicButtonOnlyForTheFileAndRepeatBoxOnlyForTheCd) {
     EXPECT_EQ(Find<QLineEdit>(QStringLiteral("lbl_Fname"))->text(), settings_.BGMFile);
 }
 
+TEST_F(QuibPTest, FileDialogsListTheirFilesWhateverTheCaseOfTheExtension) {
+    for (const char* name : {"photo.JPG", "photo.jpg", "wall.Bmp", "anim.GIF", "photo.jpeg", "notes.txt",
+                             "song.mp3", "SONG2.MP3", "tune.Wav", "song.ogg", "mp3"})
+        ASSERT_TRUE(QFile(dir_.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly)) << name;
+    const struct {
+        const char* button;
+        QString shown; // the filter's description, its patterns hidden
+        QSet<QString> listed;
+    } rows[] = {
+        {"Cmd_Pic1", QStringLiteral("画像ﾌｧｲﾙ (bmp jpg gif)"), {"photo.JPG", "photo.jpg", "wall.Bmp", "anim.GIF"}},
+        {"Cmd_BGM", QStringLiteral("BGMﾌｧｲﾙ (MP3 WAV)"), {"song.mp3", "SONG2.MP3", "tune.Wav"}},
+    };
+    const auto names = [](const QSet<QString>& set) {
+        QStringList sorted(set.begin(), set.end());
+        sorted.sort();
+        return sorted.join(QLatin1Char(' ')).toStdString();
+    };
+    Store(kKeyBgmKind, QStringLiteral(" 2")); // a music file chosen: the music button is usable
+    Store(kKeyBgmFile, dir_.filePath(QStringLiteral("tune.Wav")));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.button);
+        Open(/*realFileDialog=*/true);
+        QString title, shown;
+        QSet<QString> listed;
+        // Runs inside the file dialog's own event loop: looks into its folder, then cancels it.
+        QObject inDialog; // its end drops the callback if no dialog opened
+        QTimer::singleShot(0, &inDialog, [&] {
+            QFileDialog* chooser = nullptr;
+            if (!QTest::qWaitFor([&] { return (chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())); }))
+                return;
+            title = chooser->windowTitle();
+            shown = chooser->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
+            chooser->setDirectory(dir_.path());
+            const auto* files = chooser->findChild<QFileSystemModel*>();
+            const auto listing = [&] {
+                QSet<QString> names;
+                const QModelIndex folder = files->index(dir_.path());
+                for (int r = 0; r < files->rowCount(folder); ++r)
+                    if (files->flags(files->index(r, 0, folder)) & Qt::ItemIsEnabled)
+                        names.insert(files->fileName(files->index(r, 0, folder)));
+                return names;
+            };
+            // The folder loads in the background: wait for the listing wanted, else keep the last seen.
+            static_cast<void>(QTest::qWaitFor([&] { return (listed = listing()) == row.listed; }));
+            chooser->reject();
+        });
+        Click(QString::fromLatin1(row.button));
+        EXPECT_EQ(title, kChooserTitle);
+        EXPECT_EQ(shown, row.shown);
+        EXPECT_EQ(names(listed), names(row.listed));
+        EXPECT_TRUE(settings_.PicPath[1].isEmpty()); // cancelled: nothing changes
+        EXPECT_EQ(settings_.BGMFile, dir_.filePath(QStringLiteral("tune.Wav")));
+    }
+}
+
 TEST_F(QuibPTest, SecondaryButtonSelectsOnMarksAndMusicCaptionsButNotOnPictureCaptions) {
     Open();
     QTest::mouseClick(Find(QStringLiteral("lbl_Pic1")), Qt::RightButton);
@@ -327,6 +387,9 @@ TEST_F(QuibPTest, HomePageOpensOnceUnderTheBusyPointerAndTheDialogStays) {
 } // namespace quelm
 
 int main(int argc, char** argv) {
+    // The desktop's file dialog (GTK, portal) is out of the test's reach: the file dialog
+    // test looks into Qt's own.
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

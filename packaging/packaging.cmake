@@ -151,9 +151,3 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xscreensaver | xsecurelock | xss-lock, qt6-
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pulseaudio | pipewire-pulse")
 include(CPack)
 
-# The package's own test (label "package"): builds the .deb from this tree and checks it.
-get_property(quelm_packaging_tests_added GLOBAL PROPERTY QUELM_PACKAGING_TESTS_ADDED)
-if(BUILD_TESTING AND NOT quelm_packaging_tests_added
-   AND EXISTS ${CMAKE_SOURCE_DIR}/tests/packaging/CMakeLists.txt)
-  add_subdirectory(${CMAKE_SOURCE_DIR}/tests/packaging ${CMAKE_BINARY_DIR}/tests/packaging)
-endif()

@@ -17,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
+#include <sys/resource.h>
 #include <functional>
 
 namespace quelm {
@@ -229,6 +231,154 @@ TEST_F(Music, WithNoSoundServerAndNoDriveTheShowRunsSilentlyAndNothingWaits) {
     qputenv("PULSE_SERVER", server);
     QTest::qWait(300);
     EXPECT_EQ(recorder.Judge(begun, Clock::now(), {600, 700}).firstSound, -1);
+}
+
+// Faults made real: the test's own sound server stopped and restarted (scripts/with-services.sh
+// tells where it is), files and disc images cut during play.
+pid_t SoundServerPid() {
+    pid_t pid = 0;
+    std::ifstream(qEnvironmentVariable("QUELM_SOUND_SERVER_DIR").toStdString() + "/server.pid") >> pid;
+    return pid;
+}
+
+int64_t MsTaken(const std::function<void()>& call) {
+    const auto begun = Clock::now();
+    call();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - begun).count();
+}
+
+double CpuSeconds() {  // of the whole process: the player threads and the sound server's clients
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    return use.ru_utime.tv_sec + use.ru_stime.tv_sec + (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
+// Generous for a loaded two-core machine: no call waits on the server for longer than 100 ms.
+constexpr int64_t kLongestCallMs = 500;
+
+TEST_F(Music, AStoppedSoundServerHoldsUpNoCallOfTheMusic) {
+    settings.BGMFile = dir.path() + "/song.mp3";
+    ASSERT_TRUE(testkit::MakeToneMp3(settings.BGMFile.toStdString(), 700, 3.0));
+    BackgroundMusic music(settings, *media);
+    music.MP3Open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Send(*media, "status MP3Play position").text.toInt() > 200; }, 3000));
+    const pid_t server = SoundServerPid();
+    ASSERT_GT(server, 0);
+    ASSERT_EQ(kill(server, SIGSTOP), 0);
+    std::vector<std::pair<const char*, std::function<void()>>> calls = {
+        {"MP3Keep", [&] { music.MP3Keep(); }}, {"MP3Close", [&] { music.MP3Close(); }},
+        {"MP3Open", [&] { music.MP3Open(); }}, {"MP3Close", [&] { music.MP3Close(); }},
+        {"CDOpen", [&] { music.CDOpen(); }},   {"CDPoll", [&] { music.CDPoll(); }},
+        {"CDClose", [&] { music.CDClose(); }}, {"WAVStart", [&] { music.WAVStart(); }},
+        {"WAVStop", [&] { music.WAVStop(); }},
+    };
+    std::vector<std::pair<const char*, int64_t>> taken;
+    for (const auto& [name, call] : calls) taken.emplace_back(name, MsTaken(call));
+    kill(server, SIGCONT);
+    for (const auto& [name, ms] : taken) {
+        std::cout << "[server stopped] " << name << ": " << ms << " ms" << std::endl;
+        EXPECT_LT(ms, kLongestCallMs) << name;
+    }
+}
+
+TEST_F(Music, FilesCutShortWhileTheyPlayCostNoProcessorTime) {
+    settings.BGMFile = dir.path() + "/song.mp3";
+    ASSERT_TRUE(testkit::MakeToneMp3(settings.BGMFile.toStdString(), 700, 2.0));
+    BackgroundMusic music(settings, *media);
+    music.MP3Open();
+    QTimer keep;
+    QObject::connect(&keep, &QTimer::timeout, [&] { music.MP3Keep(); });
+    keep.start(kMp3TimerMs);
+    const QString mp3 = settings.BGMFile;
+    settings.BGMFile = dir.path() + "/loop.wav";
+    testkit::WriteToneWav(settings.BGMFile.toStdString(), 600, 0.5);
+    music.WAVStart();
+    QTest::qWait(300);
+    std::filesystem::resize_file(mp3.toStdString(), 0);
+    std::filesystem::resize_file(settings.BGMFile.toStdString(), 0);
+    QTest::qWait(300);  // what was read before the cut plays out
+    const double before = CpuSeconds();
+    QTest::qWait(2000);
+    const double used = CpuSeconds() - before;
+    std::cout << "[files cut] CPU over 2 s: " << used << " s" << std::endl;
+    EXPECT_LT(used, 0.5);
+    music.WAVStop();
+    music.MP3Close();
+}
+
+TEST_F(Music, TheDiscPassesOverDataTracksAndACutImageEndsThePolling) {
+    settings.BGMRepeat = 0;
+    setenv(mm::kCdDeviceVariable, testkit::MakeDiscImage(dir.path().toStdString(), {500, 0, 1100}, 1.0).c_str(), 1);
+    ASSERT_EQ(Send(*media, "open cdaudio").result, 0u);
+    ASSERT_EQ(Send(*media, "set cdaudio time format tmsf").result, 0u);
+    EXPECT_EQ(Send(*media, "play cdaudio from 02:00:00:00").result, mm::MCIERR_OUTOFRANGE);  // data
+    EXPECT_EQ(Send(*media, "play cdaudio from 03:00:00:00 to 03:00:01:00").result, 0u);  // to the disc's end
+    EXPECT_EQ(Send(*media, "play cdaudio from 01:00:00:00").result, 0u);
+    // Track 1 ends where the data track begins; played on, the disc goes on at track 3.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Send(*media, "status cdaudio mode").text == "stopped"; }, 3000));
+    EXPECT_EQ(Send(*media, "status cdaudio current track").text, "2");
+    EXPECT_EQ(Send(*media, "play cdaudio").result, 0u);
+    EXPECT_EQ(Send(*media, "status cdaudio current track").text, "3");
+
+    // The image loses all but its first track while track 3 plays: polling ends.
+    BackgroundMusic music(settings, *media);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] { music.CDPoll() || (poll.stop(), false); });
+    poll.start(kCdTimerMs);
+    std::filesystem::resize_file(dir.filePath("disc.bin").toStdString(), 75 * 2352);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !poll.isActive(); }, 3000));
+    EXPECT_EQ(Send(*media, "status cdaudio mode").text, "not ready");
+}
+
+TEST_F(Music, AfterTheSoundServerRestartsTheWavTheMp3AndTheCdPlayAgain) {
+    UseDisc(3.0, 0);
+    BackgroundMusic music(settings, *media);
+    music.CDOpen();
+    settings.BGMFile = dir.path() + "/song.mp3";
+    ASSERT_TRUE(testkit::MakeToneMp3(settings.BGMFile.toStdString(), 700, 3.0));
+    music.MP3Open();
+    settings.BGMFile = dir.path() + "/loop.wav";
+    testkit::WriteToneWav(settings.BGMFile.toStdString(), 600, 1.0);
+    music.WAVStart();
+    QTimer poll, keep;  // the show's timers
+    QObject::connect(&poll, &QTimer::timeout, [&] { music.CDPoll(); });
+    QObject::connect(&keep, &QTimer::timeout, [&] { music.MP3Keep(); });
+    poll.start(kCdTimerMs);
+    keep.start(kMp3TimerMs);
+    // Heard again: playing, and the position moves on as the server plays.
+    auto heardAgain = [&](const QString& device) {
+        int64_t last = -1;
+        return QTest::qWaitFor([&] {
+            const int64_t now = Send(*media, "status " + device + " position").text.remove(':').toLongLong();
+            const bool moved = Send(*media, "status " + device + " mode").text == "playing" && last >= 0 && now > last;
+            last = now;
+            return moved;
+        }, 8000);
+    };
+    ASSERT_TRUE(heardAgain("cdaudio") && heardAgain("MP3Play"));
+
+    const pid_t server = SoundServerPid();
+    ASSERT_GT(server, 0);
+    ASSERT_EQ(kill(server, SIGKILL), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return kill(server, 0) != 0; }, 3000));
+    EXPECT_EQ(media->WaveOutDeviceCount(), 0u);  // a server that is gone is no device
+    QTest::qWait(500);  // the music finds the server gone
+    const QString restart = qEnvironmentVariable("QUELM_SOURCE_DIR") + "/scripts/sound-server.sh " +
+                            qEnvironmentVariable("QUELM_SOUND_SERVER_DIR");
+    ASSERT_EQ(std::system(restart.toLocal8Bit().constData()), 0);
+    EXPECT_TRUE(heardAgain("cdaudio"));
+    EXPECT_TRUE(heardAgain("MP3Play"));
+    poll.stop();
+    keep.stop();
+    music.CDClose();
+    music.MP3Close();
+    // The WAV, alone now, is heard.
+    ASSERT_TRUE(testkit::SettleSoundServer());
+    testkit::MonitorRecorder after;
+    const auto begun = Clock::now();
+    QTest::qWait(2500);
+    EXPECT_GE(after.Judge(begun, Clock::now(), {600}).firstSound, 0);
+    music.WAVStop();
 }
 
 // The real program with a WAV named in its INI, ended as the system ends it (SIGTERM runs the

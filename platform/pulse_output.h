@@ -25,7 +25,7 @@ namespace quelm::sound {
 inline constexpr int kTargetLatencyMs = 150;  // what the server holds ahead of the speaker:
                                               // enough to ride out a busy machine
 inline constexpr int kRefillMs = 20;          // the server asks for more in steps of this
-inline constexpr int kServerAnswerMs = 100;   // longest wait for the count of sound outputs
+inline constexpr int kServerAnswerMs = 80;    // longest wait for the count of sound outputs
 
 class PulseOutput {
 public:

@@ -16,12 +16,14 @@ namespace {
 constexpr int kSectorsPerRead = 8;
 constexpr int kCdChannels = 2;
 
-// The disc's audio as 16-bit stereo frames from LSN 0; data tracks read as silence.
+// The disc's audio as 16-bit stereo frames from LSN 0. A stretch that cannot be read (a disc
+// image cut short, a drive emptied) ends what Read gives.
 class DiscSource final : public sound::AudioSource {
 public:
-    DiscSource(CdIo_t* cdio, int64_t leadout, std::vector<std::pair<int64_t, bool>> trackKinds)
-        : cdio_(cdio), leadout_(leadout), kinds_(std::move(trackKinds)),
-          block_(static_cast<size_t>(kSectorsPerRead) * kFramesPerSector * kCdChannels) {}
+    DiscSource(CdIo_t* cdio, int64_t leadout)
+        : cdio_(cdio), leadout_(leadout),
+          block_(static_cast<size_t>(kSectorsPerRead) * kFramesPerSector * kCdChannels),
+          raw_(static_cast<size_t>(kSectorsPerRead) * CDIO_CD_FRAMESIZE_RAW) {}
     ~DiscSource() override { cdio_destroy(cdio_); }
     int Rate() const override { return kCdRate; }
     int Channels() const override { return kCdChannels; }
@@ -34,7 +36,7 @@ public:
         size_t done = 0;
         while (done < frames && pos_ < Frames()) {
             const int64_t sector = pos_ / kFramesPerSector;
-            if (sector < blockStart_ || sector >= blockStart_ + blockSectors_) Fill(sector);
+            if ((sector < blockStart_ || sector >= blockStart_ + blockSectors_) && !Fill(sector)) break;
             const int64_t offset = pos_ - blockStart_ * kFramesPerSector;
             const int64_t available = blockSectors_ * kFramesPerSector - offset;
             const size_t n = static_cast<size_t>(std::min<int64_t>(available, static_cast<int64_t>(frames - done)));
@@ -47,30 +49,25 @@ public:
     }
 
 private:
-    bool IsAudio(int64_t sector) const {
-        bool audio = false;
-        for (const auto& [start, isAudio] : kinds_)
-            if (sector >= start) audio = isAudio;
-        return audio;
-    }
-    void Fill(int64_t sector) {
+    bool Fill(int64_t sector) {
+        const int sectors = static_cast<int>(std::min<int64_t>(kSectorsPerRead, leadout_ - sector));
+        blockSectors_ = 0;
+        std::fill(raw_.begin(), raw_.end(), uint8_t{0});  // an image's last read may come up short
+        if (cdio_read_audio_sectors(cdio_, raw_.data(), static_cast<lsn_t>(sector), static_cast<uint32_t>(sectors)) !=
+            DRIVER_OP_SUCCESS)
+            return false;
         blockStart_ = sector;
-        blockSectors_ = static_cast<int>(std::min<int64_t>(kSectorsPerRead, leadout_ - sector));
-        const size_t samples = static_cast<size_t>(blockSectors_) * kFramesPerSector * kCdChannels;
-        std::fill(block_.begin(), block_.begin() + static_cast<long>(samples), int16_t{0});
-        if (!IsAudio(sector)) return;
-        std::vector<uint8_t> raw(static_cast<size_t>(blockSectors_) * CDIO_CD_FRAMESIZE_RAW);
-        if (cdio_read_audio_sectors(cdio_, raw.data(), static_cast<lsn_t>(sector),
-                                    static_cast<uint32_t>(blockSectors_)) != DRIVER_OP_SUCCESS)
-            return; // an unreadable stretch plays as silence
+        blockSectors_ = sectors;
+        const size_t samples = static_cast<size_t>(sectors) * kFramesPerSector * kCdChannels;
         for (size_t i = 0; i < samples; ++i)  // CD audio is little-endian
-            block_[i] = static_cast<int16_t>(raw[2 * i] | (raw[2 * i + 1] << 8));
+            block_[i] = static_cast<int16_t>(raw_[2 * i] | (raw_[2 * i + 1] << 8));
+        return true;
     }
 
     CdIo_t* cdio_;
     int64_t leadout_;
-    std::vector<std::pair<int64_t, bool>> kinds_;
     std::vector<int16_t> block_;
+    std::vector<uint8_t> raw_;
     int64_t blockStart_ = -1;
     int blockSectors_ = 0;
     int64_t pos_ = 0;
@@ -96,7 +93,6 @@ std::unique_ptr<CdAudioDevice> CdAudioDevice::Open() {
     CdIo_t* cdio = (named && *named) ? cdio_open(named, DRIVER_UNKNOWN) : cdio_open(nullptr, DRIVER_DEVICE);
     if (!cdio) return nullptr;
     std::unique_ptr<CdAudioDevice> device(new CdAudioDevice);
-    std::vector<std::pair<int64_t, bool>> kinds;
     const track_t first = cdio_get_first_track_num(cdio);
     const track_t count = cdio_get_num_tracks(cdio);
     if (first != CDIO_INVALID_TRACK && count != CDIO_INVALID_TRACK && count > 0) {
@@ -105,14 +101,13 @@ std::unique_ptr<CdAudioDevice> CdAudioDevice::Open() {
             if (start == CDIO_INVALID_LSN) break;
             const bool audio = cdio_get_track_format(cdio, static_cast<track_t>(t)) == TRACK_FORMAT_AUDIO;
             device->tracks_.push_back({t, start, audio});
-            kinds.emplace_back(start, audio);
         }
         const lsn_t leadout = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
         device->leadout_ = leadout == CDIO_INVALID_LSN ? 0 : leadout;
         if (device->leadout_ <= 0) device->tracks_.clear();
     }
     device->stream_ = std::make_unique<sound::SoundStream>(
-        std::make_unique<DiscSource>(cdio, device->leadout_, std::move(kinds)), "Quelm CD audio");
+        std::make_unique<DiscSource>(cdio, device->leadout_), "Quelm CD audio");
     return device;
 }
 
@@ -126,6 +121,21 @@ int CdAudioDevice::TrackAt(int64_t sector) const {
     for (const Track& t : tracks_)
         if (sector >= t.start) track = t.number;
     return track;
+}
+
+bool CdAudioDevice::IsAudio(int64_t sector) const {
+    if (tracks_.empty() || sector < tracks_.front().start || sector >= leadout_) return false;
+    bool audio = false;
+    for (const Track& t : tracks_)
+        if (sector >= t.start) audio = t.audio;
+    return audio;
+}
+
+std::optional<int64_t> CdAudioDevice::AudioFrom(int64_t sector) const {
+    if (IsAudio(sector)) return sector;
+    for (const Track& t : tracks_)
+        if (t.start > sector && t.audio) return t.start;
+    return std::nullopt;
 }
 
 int CdAudioDevice::CurrentTrack() const { return TrackAt(std::min(Position(), leadout_ - 1)); }
@@ -187,7 +197,7 @@ std::string CdAudioDevice::LengthText(int64_t sectors, CdTimeFormat format) cons
     return text;
 }
 
-std::optional<int64_t> CdAudioDevice::ParsePosition(const std::string& text, CdTimeFormat format,
+std::optional<int64_t> CdAudioDevice::ParsePosition(const std::string& text, CdTimeFormat format, bool end,
                                                     bool* outOfRange) const {
     *outOfRange = false;
     int64_t sector = 0;
@@ -227,19 +237,24 @@ std::optional<int64_t> CdAudioDevice::ParsePosition(const std::string& text, CdT
             sector = offset - kMsfOffset;
         }
     }
-    if (tracks_.empty() || sector < tracks_.front().start || sector >= leadout_) {
+    if (tracks_.empty() || sector < tracks_.front().start || sector > leadout_ || (sector == leadout_ && !end)) {
         *outOfRange = true;
         return std::nullopt;
     }
     return sector;
 }
 
-bool CdAudioDevice::Play(std::optional<int64_t> from, std::optional<int64_t> to, std::string* error) {
-    if (!from && !to && Playing()) return true;  // already playing on: nothing to change
-    int64_t start = from.value_or(Position());
-    if (start >= leadout_) start = tracks_.front().start;  // played to the end: start over
-    const int64_t end = to.value_or(leadout_);
-    return stream_->Play(start * kFramesPerSector, end * kFramesPerSector, false, error);
+CdPlay CdAudioDevice::Play(std::optional<int64_t> from, std::optional<int64_t> to, std::string* error) {
+    if (!from && !to && Playing()) return CdPlay::Started;  // already playing on: nothing to change
+    std::optional<int64_t> start = from;
+    if (!start) start = AudioFrom(Position());
+    if (!start) start = AudioFrom(0);  // played to the end: start over
+    if (!start || !IsAudio(*start)) return CdPlay::NoAudio;
+    int64_t end = to.value_or(leadout_);
+    for (const Track& t : tracks_)
+        if (t.start > *start && !t.audio) end = std::min(end, t.start);
+    return stream_->Play(*start * kFramesPerSector, end * kFramesPerSector, false, error) ? CdPlay::Started
+                                                                                          : CdPlay::NoSound;
 }
 
 void CdAudioDevice::Stop() { stream_->Stop(); }

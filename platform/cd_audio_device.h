@@ -24,6 +24,7 @@ inline constexpr int kCdRate = 44100;
 inline constexpr int kMsfOffset = 150;        // MSF 00:02:00 is LSN 0
 
 enum class CdTimeFormat { Msf, Tmsf, Milliseconds };
+enum class CdPlay { Started, NoSound, NoAudio };  // no sound server; no audio track there
 
 class CdAudioDevice {
 public:
@@ -32,7 +33,9 @@ public:
     static std::unique_ptr<CdAudioDevice> Open();
     ~CdAudioDevice();
 
-    bool HasDisc() const { return !tracks_.empty(); }
+    // A disc whose audio could not be read while it played (an image cut short, a drive
+    // emptied) counts as gone.
+    bool HasDisc() const { return !tracks_.empty() && !stream_->SourceFailed(); }
     int FirstTrack() const;
     int LastTrack() const;
     int TrackCount() const { return static_cast<int>(tracks_.size()); }
@@ -48,14 +51,16 @@ public:
     std::string PositionText(int64_t sector, CdTimeFormat format) const;
     std::string LengthText(int64_t sectors, CdTimeFormat format) const;
     // Sector of a position text in `format`; nothing when the text is not a position of this
-    // disc (`outOfRange` tells a good number outside the disc from bad text).
-    std::optional<int64_t> ParsePosition(const std::string& text, CdTimeFormat format,
+    // disc (`outOfRange` tells a good number outside the disc from bad text). With `end`, the
+    // end of the disc counts as a position too (where a play may end).
+    std::optional<int64_t> ParsePosition(const std::string& text, CdTimeFormat format, bool end,
                                          bool* outOfRange) const;
 
-    // Plays from `from` (nothing: from where the device stands; at the end of the disc, from
-    // its first track) to `to` (nothing: the end of the disc). False when no sound server
-    // answers.
-    bool Play(std::optional<int64_t> from, std::optional<int64_t> to, std::string* error);
+    // Plays from `from`, which must lie in an audio track (nothing: from where the device
+    // stands, passing over data tracks; at the end of the disc, from its first audio track)
+    // to `to` (nothing: the end of the disc). Data tracks are never played: the play ends
+    // where the next one begins.
+    CdPlay Play(std::optional<int64_t> from, std::optional<int64_t> to, std::string* error);
     void Stop();
 
 private:
@@ -66,6 +71,9 @@ private:
     };
     CdAudioDevice() = default;
     int TrackAt(int64_t sector) const;
+    bool IsAudio(int64_t sector) const;
+    // The first audio sector at or after `sector`; nothing when none follows.
+    std::optional<int64_t> AudioFrom(int64_t sector) const;
 
     std::vector<Track> tracks_;
     int64_t leadout_ = 0;

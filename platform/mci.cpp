@@ -190,7 +190,7 @@ private:
             if (device.cd) {
                 if (!device.cd->HasDisc()) return MCIERR_DEVICE_NOT_READY;
                 bool outOfRange = false;
-                *slot = device.cd->ParsePosition(rest[i].toStdString(), device.format, &outOfRange);
+                *slot = device.cd->ParsePosition(rest[i].toStdString(), device.format, slot == &to, &outOfRange);
                 if (!slot->has_value()) return outOfRange ? MCIERR_OUTOFRANGE : MCIERR_BAD_INTEGER;
             } else {
                 *slot = ReadCount(rest[i]);
@@ -202,7 +202,11 @@ private:
         std::string error;
         if (device.cd) {
             if (!device.cd->HasDisc()) return MCIERR_DEVICE_NOT_READY;
-            return device.cd->Play(from, to, &error) ? 0 : MCIERR_HARDWARE;
+            switch (device.cd->Play(from, to, &error)) {
+            case CdPlay::Started: return 0;
+            case CdPlay::NoSound: return MCIERR_HARDWARE;
+            case CdPlay::NoAudio: return MCIERR_OUTOFRANGE;  // a data track
+            }
         }
         return device.file->Play(from, to, &error) ? 0 : MCIERR_HARDWARE;
     }

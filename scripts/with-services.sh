@@ -2,7 +2,8 @@
 # Runs a command with its own X server (Xvfb, Mesa's llvmpipe for OpenGL) and its own
 # sound server (PulseAudio with a null sink named "out"), then stops both.
 # Usage: scripts/with-services.sh COMMAND [ARGS...]
-# Exports DISPLAY, PULSE_SERVER and XDG_RUNTIME_DIR to the command; keeps its exit code.
+# Exports DISPLAY, PULSE_SERVER, QUELM_SOUND_SERVER_DIR and XDG_RUNTIME_DIR to the command;
+# keeps its exit code.
 set -uo pipefail
 
 work=$(mktemp -d /tmp/quelm-services.XXXXXX)
@@ -11,8 +12,12 @@ export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 pids=()
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${pids[@]}"; do { wait "$p"; } 2>/dev/null; done
+  for f in "$work"/pulse/*.pid; do [ -f "$f" ] && pids+=("$(cat "$f")"); done
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; kill -CONT "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do
+    { wait "$p"; } 2>/dev/null
+    for _ in $(seq 1 40); do kill -0 "$p" 2>/dev/null || break; sleep 0.05; done
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -44,19 +49,12 @@ fi
 export DISPLAY=":$display"
 export LIBGL_ALWAYS_SOFTWARE=1
 
-# Sound server with a null sink; a silent stream keeps the sink awake so that new
-# streams start at once.
+# Sound server with a null sink (scripts/sound-server.sh); tests find its process id, and
+# how to start it again, through QUELM_SOUND_SERVER_DIR.
 if command -v pulseaudio >/dev/null && [ "${QUELM_NO_SOUND:-0}" != 1 ]; then
-  mkdir -p "$work/pulse"
-  HOME="$work" pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no \
-    --load="module-null-sink sink_name=out" \
-    --load="module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
-    >"$work/pulse.log" 2>&1 &
-  pids+=($!)
-  export PULSE_SERVER="unix:$work/pulse/native"
-  for _ in $(seq 1 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
-  pacat -p --raw --latency-msec=20 </dev/zero >/dev/null 2>&1 &
-  pids+=($!)
+  export QUELM_SOUND_SERVER_DIR="$work/pulse"
+  "$(dirname "$0")/sound-server.sh" "$QUELM_SOUND_SERVER_DIR"
+  export PULSE_SERVER="unix:$QUELM_SOUND_SERVER_DIR/native"
 fi
 
 "$@"

@@ -1,8 +1,6 @@
 #pragma once
 // Test material and measurement for the music: disc images and music files of pure tones,
 // and a recorder of the sound server's null sink that tells which tone was heard when.
-#include "platform/pulse_output.h"
-
 #include <sndfile.h>
 #include <signal.h>
 
@@ -34,7 +32,7 @@ inline std::vector<int16_t> Tone(double hz, int64_t frames) {  // stereo, half o
 }
 
 // A CUE/BIN image (16-bit stereo, 44.1 kHz, under ten tracks and ten minutes) with one track
-// per tone. Returns the CUE file.
+// per tone; a tone of 0 makes a data track. Returns the CUE file.
 inline std::string MakeDiscImage(const std::filesystem::path& folder, const std::vector<double>& tonesHz, double secondsPerTrack) {
     const int64_t sectors = std::llround(secondsPerTrack * 75);
     std::ofstream bin(folder / "disc.bin", std::ios::binary), cue(folder / "disc.cue");
@@ -43,7 +41,7 @@ inline std::string MakeDiscImage(const std::filesystem::path& folder, const std:
         const auto pcm = Tone(tonesHz[t], sectors * 588);  // little-endian here, as CD audio is stored
         bin.write(reinterpret_cast<const char*>(pcm.data()), static_cast<std::streamsize>(pcm.size() * 2));
         const int64_t at = static_cast<int64_t>(t) * sectors;
-        cue << "  TRACK 0" << t + 1 << " AUDIO\n    INDEX 01 0" << at / 4500 << ':' << at / 75 % 60 / 10
+        cue << "  TRACK 0" << t + 1 << (tonesHz[t] > 0 ? " AUDIO" : " MODE1/2352") << "\n    INDEX 01 0" << at / 4500 << ':' << at / 75 % 60 / 10
             << at / 75 % 10 << ':' << at % 75 / 10 << at % 75 % 10 << '\n';
     }
     return folder / "disc.cue";
@@ -63,13 +61,11 @@ inline bool MakeToneMp3(const std::filesystem::path& file, double toneHz, double
 }
 
 // Waits until the sound server plays new streams at once (a fresh null sink holds its first
-// streams back). False when no server answers.
+// streams back): pacat plays a fifth of a second of silence and ends once it has been heard.
+// False when no server answers.
 inline bool SettleSoundServer() {
-    std::string error;  // the test's own message says what to do
-    auto out = sound::PulseOutput::Connect(kRate, 2, "Quelm test warm-up", &error);
-    const std::vector<float> silence(kRate / 5 * 2, 0.0f);
-    if (out) out->Write(silence.data(), silence.size() / 2), out->Drain();  // returns once played
-    return out != nullptr;
+    return std::system("head -c 35280 /dev/zero | pacat --raw --format=s16le --rate=44100 --channels=2 "
+                       "--client-name='Quelm test warm-up' 2>/dev/null") == 0;
 }
 
 // A run of windows with one tone (its index in the tones judged) or silence (-1).

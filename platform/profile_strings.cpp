@@ -23,7 +23,7 @@ constexpr std::string_view kCrLf = "\r\n";
 // One line of the file.
 struct Line {
     std::string raw;     // its bytes as stored, without the line end
-    std::string end;     // "\r\n" or "\n"; empty for a last line without one
+    std::string end;     // "\r\n" or "\n"; for the last line also "\r" or nothing
     QString text;        // its text; empty when opaque
     bool opaque = false; // its bytes are not valid in the file's encoding
     bool edited = false; // text set by the write, no bytes yet
@@ -83,11 +83,12 @@ IniFile Parse(std::string_view bytes) {
         } else {
             line.raw = bytes.substr(pos, nl - pos);
             line.end = kLf;
-            if (!line.raw.empty() && line.raw.back() == '\r') {
-                line.raw.pop_back();
-                line.end = kCrLf;
-            }
             pos = nl + 1;
+        }
+        // A CR before the LF, or ending the file, belongs to the line end.
+        if (!line.raw.empty() && line.raw.back() == '\r') {
+            line.raw.pop_back();
+            line.end.insert(0, 1, '\r');
         }
         if (auto text = Decode(line.raw, ini.encoding)) line.text = *text;
         else line.opaque = true;
@@ -287,13 +288,17 @@ bool ProfileText::Write(const QString& section, const QString& key, const QStrin
     if (HoldsLineBreak(section) || HoldsLineBreak(key) || HoldsLineBreak(value)) return false;
     const IniFile ini = Parse(bytes_);
     std::vector<Line> lines = ini.lines;
-    // New lines end as the file's first line does.
+    // New lines end as the file's first line does; a last line without its LF gets one.
     std::string newEnd(kLf);
     for (const Line& l : lines)
         if (!l.end.empty()) {
-            newEnd = l.end;
+            newEnd = l.end == "\r" ? std::string(kCrLf) : l.end;
             break;
         }
+    auto completeEnd = [&](Line& l) {
+        if (l.end.empty()) l.end = newEnd;
+        else if (l.end.back() != '\n') l.end += kLf;
+    };
     auto textLine = [](const QString& text, const std::string& end) {
         Line l;
         l.text = text;
@@ -315,12 +320,12 @@ bool ProfileText::Write(const QString& section, const QString& key, const QStrin
         while (insertAt > range->first && !lines[insertAt - 1].opaque && TrimBlanks(lines[insertAt - 1].text).isEmpty())
             --insertAt;
         Line& above = lines[insertAt - 1];
-        if (above.end.empty()) above.end = newEnd;
+        completeEnd(above);
         const std::string end = above.end;
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), textLine(keyLine, end));
         written = insertAt;
     } else {
-        if (!lines.empty() && lines.back().end.empty()) lines.back().end = newEnd;
+        if (!lines.empty()) completeEnd(lines.back());
         lines.push_back(textLine(QLatin1Char('[') + TrimBlanks(section) + QLatin1Char(']'), newEnd));
         lines.push_back(textLine(keyLine, newEnd));
         written = lines.size() - 1;

@@ -115,6 +115,7 @@ TEST(ProfileText, WritesReadBackAsWrittenAndChangeNoOtherLine) {
         // Each line keeps its own line end; a last line without one gets the file's.
         {"[A]\r\nk=1\nj=2\r\n", "A", "k", "3", "[A]\r\nk=3\nj=2\r\n"},
         {"[A]\r\nk=1", "B", "k", "2", "[A]\r\nk=1\r\n[B]\r\nk=2\r\n"},
+        {"[A]\r", "A", "k", "\x01", "[A]\r\nk=\x01\r\n"},
         // Text that cannot be one line, or a name that would not be found again.
         {"[A]\nk=1\n", "A", "k", "a\nb", std::nullopt},
         {"[A]\nk=1\n", "A", "k", "a\rb", std::nullopt},

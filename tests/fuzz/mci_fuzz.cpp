@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -27,6 +28,8 @@ constexpr int kMaxCommands = 16;
 constexpr int kMaxReplyChars = 40;
 constexpr int kErrorChars = 256;
 constexpr char16_t kUntouched = 0xABCD;
+
+std::string folder; // the harness's files, removed when it ends
 
 void PutLe(std::string& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
@@ -54,9 +57,14 @@ std::string SilentWav() {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char folder[] = "/tmp/quelm-mci-fuzz-XXXXXX";
-    if (!::mkdtemp(folder) || ::chdir(folder) != 0) std::abort();
-    const std::string here = folder;
+    char name[] = "/tmp/quelm-mci-fuzz-XXXXXX";
+    if (!::mkdtemp(name) || ::chdir(name) != 0) std::abort();
+    folder = name;
+    std::atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    });
+    const std::string& here = folder;
     std::ofstream(here + "/disc.bin", std::ios::binary)
         << std::string(static_cast<size_t>(kDiscSeconds) * quelm::mm::kSectorsPerSecond * kBytesPerSector, '\0');
     std::ofstream(here + "/disc.cue") << "FILE \"disc.bin\" BINARY\n"

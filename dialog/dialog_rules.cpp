@@ -1,8 +1,6 @@
 #include "dialog/dialog_rules.h"
 
-#include "platform/codepage.h"
 #include "platform/vb_runtime.h"
-#include "settings/settings.h"
 
 #include <cmath>
 
@@ -32,10 +30,17 @@ int16_t RepeatFromText(const QString& text, int16_t previous) {
     return whole ? *whole : previous;
 }
 
-bool PathFitsRequest(const QString& path) {
-    const auto cp932 = codepage::ToCp932(path);
-    const auto bytes = cp932 ? static_cast<long long>(cp932->size()) : path.toUtf8().size();
-    return bytes < kFileNameBufferBytes;
+bool ChoiceTaken(const Settings& current, const Settings& chosen, const std::filesystem::path& ini) {
+    const SaveRehearsal before = RehearseSave(current, ini);
+    const SaveRehearsal after = RehearseSave(chosen, ini);
+    // A changed path must come back, fitting the request; an unchanged one must not be lost.
+    auto keeps = [&](const QString& was, const QString& now, const QString& wasBack, const QString& nowBack) {
+        if (was != now) return nowBack == now && after.text.StoredBytes(now) < kFileNameBufferBytes;
+        return wasBack != was || nowBack == now;
+    };
+    for (int i = 1; i <= kWallCount; ++i)
+        if (!keeps(current.PicPath[i], chosen.PicPath[i], before.PicPath[i], after.PicPath[i])) return false;
+    return keeps(current.BGMFile, chosen.BGMFile, before.BGMFile, after.BGMFile);
 }
 
 QString QtNameFilter(const FileFilter& filter) {

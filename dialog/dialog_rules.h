@@ -1,9 +1,13 @@
 #pragma once
 // The settings dialog's rules that need no display: the twips of its design, where the
 // window goes, which music controls are usable, the repeat track's text and how a typed
-// text becomes the repeat track, and the file-open filters.
+// text becomes the repeat track, the file-open filters and which chosen files are taken.
+#include "settings/settings.h"
+
 #include <QString>
+#include <cstddef>
 #include <cstdint>
+#include <filesystem>
 
 namespace quelm::dialog {
 
@@ -45,12 +49,15 @@ inline const FileFilter kPictureFilter{QStringLiteral("画像ﾌｧｲﾙ (bmp j
                                        QStringLiteral("*.bmp;*.jpg;*.gif")};
 inline const FileFilter kMusicFilter{QStringLiteral("BGMﾌｧｲﾙ (MP3 WAV)"),
                                      QStringLiteral("*.MP3;*.WAV")};
-// Whether a chosen path fits the file-open request's 255-byte name buffer with its
-// terminating NUL, counted in the bytes the INI file stores it in (code page 932, or UTF-8
-// for text that code page cannot hold). A longer path would not read back whole from the
-// INI file, so the choice is refused and the old path stays.
-inline constexpr int kFileNameBufferBytes = 255;
-bool PathFitsRequest(const QString& path);
+// Whether a file the user chose is taken. `chosen` is `current` with the chosen path in
+// place. The path must fit the file-open request's 255-byte name buffer with its
+// terminating NUL, counted in the encoding the INI file will have once the settings are
+// saved (code page 932, or UTF-8 when some text needs it); and saving `chosen` to `ini`
+// must give it back unchanged (no line break, no blanks or quotes around it, at most 255
+// bytes) without losing a path that saving `current` would have kept. Otherwise the choice
+// is refused and the old path stays.
+inline constexpr std::size_t kFileNameBufferBytes = 255;
+bool ChoiceTaken(const Settings& current, const Settings& chosen, const std::filesystem::path& ini);
 
 // The filter as a Qt file dialog reads it: "description (pattern pattern ...)", each pattern
 // matching its letters in either case ("*.jpg" as "*.[jJ][pP][gG]"), as on Windows: Qt's own

@@ -306,7 +306,9 @@ void QuibP::DrawThumbnail(int wall) {
 
 void QuibP::ChoosePicture(int wall) {
     const QString path = chooseFile_(this, dialog::kOpenFileTitle, dialog::kPictureFilter);
-    if (path.isEmpty() || !dialog::PathFitsRequest(path)) return;
+    Settings chosen = settings_;
+    chosen.PicPath[wall] = path;
+    if (path.isEmpty() || !dialog::ChoiceTaken(settings_, chosen, ini_)) return;
     settings_.PicPath[wall] = path;
     pathFields_[wall]->setText(path);
     DrawThumbnail(wall);
@@ -314,7 +316,9 @@ void QuibP::ChoosePicture(int wall) {
 
 void QuibP::ChooseMusic() {
     const QString path = chooseFile_(this, dialog::kOpenFileTitle, dialog::kMusicFilter);
-    if (path.isEmpty() || !dialog::PathFitsRequest(path)) return;
+    Settings chosen = settings_;
+    chosen.BGMFile = path;
+    if (path.isEmpty() || !dialog::ChoiceTaken(settings_, chosen, ini_)) return;
     settings_.BGMFile = path;
     musicFileField_->setText(path);
 }

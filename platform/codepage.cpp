@@ -27,17 +27,35 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
     return out;
 }
 
+bool IsAscii(std::string_view bytes) {
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
 } // namespace
 
 std::optional<std::string> ToCp932(const QString& text) {
-    QByteArray utf8 = text.toUtf8();
-    return Convert("CP932", "UTF-8", std::string_view(utf8.constData(), utf8.size()));
+    const auto utf8 = ToUtf8(text);
+    if (!utf8) return std::nullopt;
+    if (IsAscii(*utf8)) return utf8; // code page 932 keeps ASCII as it is
+    auto bytes = Convert("CP932", "UTF-8", *utf8);
+    // glibc reports one-way mappings as exact: only bytes that read back as the text count.
+    if (!bytes || Convert("UTF-8", "CP932", *bytes) != *utf8) return std::nullopt;
+    return bytes;
 }
 
 std::optional<QString> FromCp932(std::string_view bytes) {
+    if (IsAscii(bytes)) return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     auto utf8 = Convert("UTF-8", "CP932", bytes);
     if (!utf8) return std::nullopt;
     return QString::fromUtf8(utf8->data(), static_cast<qsizetype>(utf8->size()));
+}
+
+std::optional<std::string> ToUtf8(const QString& text) {
+    if (!text.isValidUtf16()) return std::nullopt;
+    const QByteArray utf8 = text.toUtf8();
+    return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
 }
 
 bool IsValidUtf8(std::string_view bytes) {
@@ -64,25 +82,6 @@ bool IsValidUtf8(std::string_view bytes) {
         i += extra + 1;
     }
     return true;
-}
-
-QString DecodeFileText(std::string_view bytes, bool* wasUtf8) {
-    bool utf8 = IsValidUtf8(bytes);
-    if (wasUtf8) *wasUtf8 = utf8;
-    if (utf8) return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    if (auto text = FromCp932(bytes)) return *text;
-    // Neither: decode byte by byte, keeping what code page 932 can read.
-    QString out;
-    size_t i = 0;
-    while (i < bytes.size()) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-        size_t len = (lead && i + 1 < bytes.size()) ? 2 : 1;
-        if (auto piece = FromCp932(bytes.substr(i, len))) out += *piece;
-        else out += QChar(0xFFFD);
-        i += len;
-    }
-    return out;
 }
 
 } // namespace quelm::codepage

@@ -8,16 +8,18 @@
 
 namespace quelm::codepage {
 
-// Code page 932 bytes of `text`; nothing when a character has no place in it.
+// Code page 932 bytes of `text`; nothing when a character has no place in it. Characters
+// that the converter maps one way only (〜 U+301C is written 81 60, which reads back as
+// ～ U+FF5E; also −, ¥, ‖, ‾, ¢, £, ¬) have no place either: the bytes always read back
+// as `text`.
 std::optional<std::string> ToCp932(const QString& text);
 
 // Text of code page 932 bytes; nothing when the bytes are not valid code page 932.
 std::optional<QString> FromCp932(std::string_view bytes);
 
-bool IsValidUtf8(std::string_view bytes);
+// UTF-8 bytes of `text`; nothing when it holds a lone surrogate, which UTF-8 cannot carry.
+std::optional<std::string> ToUtf8(const QString& text);
 
-// How a file's bytes are read: UTF-8 when they are valid UTF-8, else code page 932
-// (bytes that are neither decode leniently so that nothing throws).
-QString DecodeFileText(std::string_view bytes, bool* wasUtf8 = nullptr);
+bool IsValidUtf8(std::string_view bytes);
 
 } // namespace quelm::codepage

@@ -2,14 +2,12 @@
 
 #include "platform/codepage.h"
 
-#include <cstdio>
 #include <fstream>
 #include <optional>
 #include <sstream>
-#include <string>
+#include <string_view>
 #include <system_error>
 #include <unistd.h>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -18,18 +16,22 @@ namespace {
 
 enum class Encoding { Cp932, Utf8 };
 
-// One line of the file: its bytes as stored (without the line break) and its text.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF"; // UTF-8 byte-order mark
+constexpr std::string_view kLf = "\n";
+constexpr std::string_view kCrLf = "\r\n";
+
+// One line of the file.
 struct Line {
-    std::string raw;
-    QString text;
-    bool decoded = true; // false when the bytes are not valid in the file's encoding
+    std::string raw;     // its bytes as stored, without the line end
+    std::string end;     // "\r\n" or "\n"; for the last line also "\r" or nothing
+    QString text;        // its text; empty when opaque
+    bool opaque = false; // its bytes are not valid in the file's encoding
+    bool edited = false; // text set by the write, no bytes yet
 };
 
 struct IniFile {
     std::vector<Line> lines;
     Encoding encoding = Encoding::Cp932;
-    std::string newline = "\n";
-    bool endsWithNewline = true;
 };
 
 bool IsBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
@@ -54,51 +56,51 @@ std::optional<QString> Decode(std::string_view raw, Encoding enc) {
 }
 
 std::optional<std::string> Encode(const QString& text, Encoding enc) {
-    if (enc == Encoding::Utf8) {
-        QByteArray b = text.toUtf8();
-        return std::string(b.constData(), static_cast<size_t>(b.size()));
-    }
-    return codepage::ToCp932(text);
+    return enc == Encoding::Utf8 ? codepage::ToUtf8(text) : codepage::ToCp932(text);
 }
 
-std::optional<std::string> ReadBytes(const fs::path& file) {
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+bool HasNonAscii(std::string_view bytes) {
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
 }
 
-IniFile Parse(const std::string& bytes) {
+IniFile Parse(std::string_view bytes) {
     IniFile ini;
-    ini.encoding = codepage::IsValidUtf8(bytes) ? Encoding::Utf8 : Encoding::Cp932;
-    if (bytes.find("\r\n") != std::string::npos) ini.newline = "\r\n";
-    ini.endsWithNewline = bytes.empty() || bytes.back() == '\n';
+    if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) {
+        ini.encoding = Encoding::Utf8;
+        bytes.remove_prefix(kUtf8Mark.size());
+    } else if (HasNonAscii(bytes) && codepage::IsValidUtf8(bytes)) {
+        ini.encoding = Encoding::Utf8;
+    }
     size_t pos = 0;
     while (pos < bytes.size()) {
-        size_t nl = bytes.find('\n', pos);
-        size_t end = nl == std::string::npos ? bytes.size() : nl;
-        std::string raw = bytes.substr(pos, end - pos);
-        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
         Line line;
-        line.raw = raw;
-        if (auto text = Decode(raw, ini.encoding)) {
-            line.text = *text;
+        const size_t nl = bytes.find('\n', pos);
+        if (nl == std::string_view::npos) {
+            line.raw = bytes.substr(pos);
+            pos = bytes.size();
         } else {
-            line.decoded = false;
-            line.text = codepage::DecodeFileText(raw);
+            line.raw = bytes.substr(pos, nl - pos);
+            line.end = kLf;
+            pos = nl + 1;
         }
+        // A CR before the LF, or ending the file, belongs to the line end.
+        if (!line.raw.empty() && line.raw.back() == '\r') {
+            line.raw.pop_back();
+            line.end.insert(0, 1, '\r');
+        }
+        if (auto text = Decode(line.raw, ini.encoding)) line.text = *text;
+        else line.opaque = true;
         ini.lines.push_back(std::move(line));
-        pos = nl == std::string::npos ? bytes.size() : nl + 1;
     }
     return ini;
 }
 
 // "[name]" lines: the name between the brackets, or nothing for other lines.
-std::optional<QString> SectionName(const QString& line) {
-    QString t = TrimBlanks(line);
+std::optional<QString> SectionName(const Line& line) {
+    if (line.opaque) return std::nullopt;
+    QString t = TrimBlanks(line.text);
     if (!t.startsWith(QLatin1Char('['))) return std::nullopt;
     qsizetype close = t.indexOf(QLatin1Char(']'));
     if (close < 0) return std::nullopt;
@@ -106,36 +108,45 @@ std::optional<QString> SectionName(const QString& line) {
 }
 
 // "key=value" lines: the key before the first '=', or nothing for lines without one.
-std::optional<QString> KeyName(const QString& line) {
-    qsizetype eq = line.indexOf(QLatin1Char('='));
+std::optional<QString> KeyName(const Line& line) {
+    if (line.opaque) return std::nullopt;
+    qsizetype eq = line.text.indexOf(QLatin1Char('='));
     if (eq < 0) return std::nullopt;
-    return line.left(eq);
+    return line.text.left(eq);
 }
 
-// Index range [first, end) of the lines inside the section, or nothing when it is absent.
+// The section's header and the index range [first, end) of its lines.
 struct SectionRange {
     size_t header = 0;
     size_t first = 0;
     size_t end = 0;
 };
 
-std::optional<SectionRange> FindSection(const IniFile& ini, const QString& section) {
-    for (size_t i = 0; i < ini.lines.size(); ++i) {
-        auto name = SectionName(ini.lines[i].text);
-        if (!name || !SameName(*name, section)) continue;
-        size_t j = i + 1;
-        while (j < ini.lines.size() && !SectionName(ini.lines[j].text)) ++j;
-        return SectionRange{i, i + 1, j};
+size_t SectionEnd(const std::vector<Line>& lines, size_t first) {
+    size_t j = first;
+    while (j < lines.size() && !SectionName(lines[j])) ++j;
+    return j;
+}
+
+std::optional<SectionRange> FindSection(const std::vector<Line>& lines, const QString& section) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        auto name = SectionName(lines[i]);
+        if (name && SameName(*name, section)) return SectionRange{i, i + 1, SectionEnd(lines, i + 1)};
     }
     return std::nullopt;
 }
 
-std::optional<size_t> FindKey(const IniFile& ini, const SectionRange& range, const QString& key) {
+std::optional<size_t> FindKey(const std::vector<Line>& lines, const SectionRange& range, const QString& key) {
     for (size_t i = range.first; i < range.end; ++i) {
-        auto name = KeyName(ini.lines[i].text);
+        auto name = KeyName(lines[i]);
         if (name && SameName(*name, key)) return i;
     }
     return std::nullopt;
+}
+
+std::optional<size_t> FindKeyLine(const std::vector<Line>& lines, const QString& section, const QString& key) {
+    auto range = FindSection(lines, section);
+    return range ? FindKey(lines, *range, key) : std::nullopt;
 }
 
 QString Unquote(const QString& v) {
@@ -146,32 +157,75 @@ QString Unquote(const QString& v) {
     return v;
 }
 
+QString ValueOf(const Line& line) {
+    return Unquote(TrimBlanks(line.text.mid(line.text.indexOf(QLatin1Char('=')) + 1)));
+}
+
+// Bytes of `text` in `enc`, counted in UTF-8 when `enc` cannot hold it.
+size_t StoredSize(const QString& text, Encoding enc) {
+    if (auto bytes = Encode(text, enc)) return bytes->size();
+    return static_cast<size_t>(text.toUtf8().size());
+}
+
 // Cuts `value` so that its bytes in `enc` fit in `bufferBytes` with a terminating NUL.
 QString FitBuffer(const QString& value, Encoding enc, size_t bufferBytes) {
     if (bufferBytes == 0) return {};
-    size_t room = bufferBytes - 1;
+    const size_t room = bufferBytes - 1;
     size_t used = 0;
-    QString out;
-    for (qsizetype i = 0; i < value.size();) {
-        qsizetype len = (value[i].isHighSurrogate() && i + 1 < value.size()) ? 2 : 1;
-        QString ch = value.mid(i, len);
-        auto bytes = Encode(ch, enc);
-        size_t n = bytes ? bytes->size() : static_cast<size_t>(ch.toUtf8().size());
+    qsizetype i = 0;
+    while (i < value.size()) {
+        const qsizetype len = (value[i].isHighSurrogate() && i + 1 < value.size()) ? 2 : 1;
+        const size_t n = value[i].unicode() < 0x80 ? 1 : StoredSize(value.mid(i, len), enc);
         if (used + n > room) break;
         used += n;
-        out += ch;
         i += len;
+    }
+    return value.left(i);
+}
+
+// The file's bytes in `target`: lines the write did not touch keep their bytes while the
+// encoding stays, opaque lines always; nothing when some text has no place in `target`.
+std::optional<std::string> Serialize(const std::vector<Line>& lines, Encoding source, Encoding target) {
+    std::string out;
+    if (target == Encoding::Utf8) out += kUtf8Mark;
+    for (const Line& line : lines) {
+        if (line.opaque || (!line.edited && source == target)) {
+            out += line.raw;
+        } else {
+            auto bytes = Encode(line.text, target);
+            if (!bytes) return std::nullopt;
+            out += *bytes;
+        }
+        out += line.end;
     }
     return out;
 }
 
-std::string Serialize(const IniFile& ini) {
-    std::string out;
-    for (size_t i = 0; i < ini.lines.size(); ++i) {
-        out += ini.lines[i].raw;
-        if (i + 1 < ini.lines.size() || ini.endsWithNewline) out += ini.newline;
+// Whether `bytes` read back as `lines` line by line, with the key found on line `written`.
+bool ReadsAsWritten(const std::string& bytes, const std::vector<Line>& lines, size_t written,
+                    const QString& section, const QString& key) {
+    const IniFile back = Parse(bytes);
+    if (back.lines.size() != lines.size()) return false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const Line& a = back.lines[i];
+        const Line& b = lines[i];
+        if (a.opaque != b.opaque || a.end != b.end || (a.opaque ? a.raw != b.raw : a.text != b.text)) return false;
     }
-    return out;
+    return FindKeyLine(back.lines, section, key) == written;
+}
+
+bool HoldsLineBreak(const QString& s) {
+    return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r'));
+}
+
+std::optional<std::string> ReadBytes(const fs::path& file) {
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) return std::nullopt;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
 }
 
 // Writes through a temporary file and a rename, so that a failed write never leaves
@@ -202,65 +256,101 @@ bool WriteAtomically(const fs::path& file, const std::string& bytes) {
 
 } // namespace
 
-QString GetPrivateProfileString(const QString& section, const QString& key, const QString& defaultValue,
-                                std::size_t bufferBytes, const fs::path& file) {
-    auto bytes = ReadBytes(file);
-    IniFile ini = bytes ? Parse(*bytes) : IniFile{};
-    QString value = defaultValue;
-    if (bytes) {
-        if (auto range = FindSection(ini, section)) {
-            if (auto at = FindKey(ini, *range, key)) {
-                const QString& line = ini.lines[*at].text;
-                value = Unquote(TrimBlanks(line.mid(line.indexOf(QLatin1Char('=')) + 1)));
-            }
+ProfileText ProfileText::FromFile(const fs::path& file) {
+    return ProfileText(ReadBytes(file).value_or(std::string()));
+}
+
+bool ProfileText::IsUtf8() const { return Parse(bytes_).encoding == Encoding::Utf8; }
+
+std::size_t ProfileText::StoredBytes(const QString& text) const {
+    return StoredSize(text, IsUtf8() ? Encoding::Utf8 : Encoding::Cp932);
+}
+
+QString ProfileText::Get(const QString& section, const QString& key, const QString& defaultValue,
+                         std::size_t bufferBytes) const {
+    const IniFile ini = Parse(bytes_);
+    const auto at = FindKeyLine(ini.lines, section, key);
+    return FitBuffer(at ? ValueOf(ini.lines[*at]) : defaultValue, ini.encoding, bufferBytes);
+}
+
+std::vector<ProfileText::Entry> ProfileText::Entries() const {
+    const IniFile ini = Parse(bytes_);
+    std::vector<Entry> entries;
+    std::optional<QString> section;
+    for (const Line& line : ini.lines) {
+        if (auto name = SectionName(line)) section = name;
+        else if (auto key = KeyName(line); key && section) entries.push_back({*section, *key});
+    }
+    return entries;
+}
+
+bool ProfileText::Write(const QString& section, const QString& key, const QString& value) {
+    if (HoldsLineBreak(section) || HoldsLineBreak(key) || HoldsLineBreak(value)) return false;
+    const IniFile ini = Parse(bytes_);
+    std::vector<Line> lines = ini.lines;
+    // New lines end as the file's first line does; a last line without its LF gets one.
+    std::string newEnd(kLf);
+    for (const Line& l : lines)
+        if (!l.end.empty()) {
+            newEnd = l.end == "\r" ? std::string(kCrLf) : l.end;
+            break;
+        }
+    auto completeEnd = [&](Line& l) {
+        if (l.end.empty()) l.end = newEnd;
+        else if (l.end.back() != '\n') l.end += kLf;
+    };
+    auto textLine = [](const QString& text, const std::string& end) {
+        Line l;
+        l.text = text;
+        l.end = end;
+        l.edited = true;
+        return l;
+    };
+
+    const QString keyLine = TrimBlanks(key) + QLatin1Char('=') + value;
+    const auto range = FindSection(lines, section);
+    const auto at = range ? FindKey(lines, *range, key) : std::nullopt;
+    size_t written = 0;
+    if (at) {
+        written = *at;
+        lines[written] = textLine(keyLine, lines[written].end);
+    } else if (range) {
+        // After the section's last non-blank line, so that a blank separator stays below.
+        size_t insertAt = range->end;
+        while (insertAt > range->first && !lines[insertAt - 1].opaque && TrimBlanks(lines[insertAt - 1].text).isEmpty())
+            --insertAt;
+        Line& above = lines[insertAt - 1];
+        completeEnd(above);
+        const std::string end = above.end;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), textLine(keyLine, end));
+        written = insertAt;
+    } else {
+        if (!lines.empty()) completeEnd(lines.back());
+        lines.push_back(textLine(QLatin1Char('[') + TrimBlanks(section) + QLatin1Char(']'), newEnd));
+        lines.push_back(textLine(keyLine, newEnd));
+        written = lines.size() - 1;
+    }
+
+    // Code page 932 when the whole file reads back identical in it, else UTF-8.
+    for (Encoding target : {Encoding::Cp932, Encoding::Utf8}) {
+        auto bytes = Serialize(lines, ini.encoding, target);
+        if (bytes && ReadsAsWritten(*bytes, lines, written, section, key)) {
+            bytes_ = std::move(*bytes);
+            return true;
         }
     }
-    return FitBuffer(value, ini.encoding, bufferBytes);
+    return false;
+}
+
+QString GetPrivateProfileString(const QString& section, const QString& key, const QString& defaultValue,
+                                std::size_t bufferBytes, const fs::path& file) {
+    return ProfileText::FromFile(file).Get(section, key, defaultValue, bufferBytes);
 }
 
 bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value,
                                const fs::path& file) {
-    auto bytes = ReadBytes(file);
-    IniFile ini = bytes ? Parse(*bytes) : IniFile{};
-    if (!bytes) ini.endsWithNewline = true;
-
-    const QString keyLine = TrimBlanks(key) + QLatin1Char('=') + value;
-    auto range = FindSection(ini, section);
-    // The key's line, or npos when the key is new.
-    const size_t at = range ? FindKey(ini, *range, key).value_or(std::string::npos) : std::string::npos;
-
-    // The file's text after the change decides the encoding: code page 932 when all of it
-    // fits there, UTF-8 otherwise.
-    bool fitsCp932 = codepage::ToCp932(keyLine).has_value() && codepage::ToCp932(section).has_value();
-    for (size_t i = 0; fitsCp932 && i < ini.lines.size(); ++i)
-        if (ini.lines[i].decoded && i != at) fitsCp932 = codepage::ToCp932(ini.lines[i].text).has_value();
-    Encoding target = fitsCp932 ? Encoding::Cp932 : Encoding::Utf8;
-    if (target != ini.encoding) {
-        for (Line& l : ini.lines)
-            if (l.decoded) l.raw = *Encode(l.text, target);
-        ini.encoding = target;
-    }
-
-    auto makeLine = [&](const QString& text) {
-        Line l;
-        l.text = text;
-        l.raw = *Encode(text, target);
-        return l;
-    };
-    if (at != std::string::npos) {
-        ini.lines[at] = makeLine(keyLine);
-    } else if (range) {
-        // After the section's last non-blank line, so that a blank separator stays below.
-        size_t insertAt = range->end;
-        while (insertAt > range->first && TrimBlanks(ini.lines[insertAt - 1].text).isEmpty()) --insertAt;
-        ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(insertAt), makeLine(keyLine));
-    } else {
-        if (!ini.lines.empty() && !ini.endsWithNewline) ini.endsWithNewline = true;
-        ini.lines.push_back(makeLine(QLatin1Char('[') + TrimBlanks(section) + QLatin1Char(']')));
-        ini.lines.push_back(makeLine(keyLine));
-        ini.endsWithNewline = true;
-    }
-    return WriteAtomically(file, Serialize(ini));
+    ProfileText text = ProfileText::FromFile(file);
+    return text.Write(section, key, value) && WriteAtomically(file, text.Bytes());
 }
 
 } // namespace quelm::profile

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth x11-utils x11-xserver-utils
   pulseaudio pulseaudio-utils sox lame xscreensaver imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-dev
   dpkg-dev file libxml2-utils desktop-file-utils lintian
 )
 

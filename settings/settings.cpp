@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace quelm {
 
@@ -26,6 +28,16 @@ void ReadNumber(int16_t& setting, const QString& key, const std::filesystem::pat
 }
 
 QString NumberText(int16_t value) { return QString::fromStdString(vb::Str(value)); }
+
+// The keys and values a save writes, in the file's key order.
+std::vector<std::pair<QString, QString>> SavedValues(const Settings& s) {
+    std::vector<std::pair<QString, QString>> values{{kKeyPicKind, NumberText(s.PicKind)}};
+    for (int i = 1; i <= kWallCount; ++i) values.emplace_back(PathKey(i), s.PicPath[i]);
+    values.emplace_back(kKeyBgmKind, NumberText(s.BGMKind));
+    values.emplace_back(kKeyBgmRepeat, NumberText(s.BGMRepeat));
+    values.emplace_back(kKeyBgmFile, s.BGMFile);
+    return values;
+}
 } // namespace
 
 QString PathKey(int wall) { return QStringLiteral("Path") + QString::number(wall); }
@@ -68,11 +80,17 @@ void LoadSettings(Settings& s, const std::filesystem::path& ini) {
 }
 
 void SaveSettings(const Settings& s, const std::filesystem::path& ini) {
-    WriteIni(kSection, kKeyPicKind, NumberText(s.PicKind), ini);
-    for (int i = 1; i <= kWallCount; ++i) WriteIni(kSection, PathKey(i), s.PicPath[i], ini);
-    WriteIni(kSection, kKeyBgmKind, NumberText(s.BGMKind), ini);
-    WriteIni(kSection, kKeyBgmRepeat, NumberText(s.BGMRepeat), ini);
-    WriteIni(kSection, kKeyBgmFile, s.BGMFile, ini);
+    for (const auto& [key, value] : SavedValues(s)) WriteIni(kSection, key, value, ini);
+}
+
+SaveRehearsal RehearseSave(const Settings& s, const std::filesystem::path& ini) {
+    SaveRehearsal r;
+    r.text = profile::ProfileText::FromFile(ini);
+    for (const auto& [key, value] : SavedValues(s)) r.text.Write(kSection, key, value);
+    for (int i = 1; i <= kWallCount; ++i)
+        r.PicPath[i] = r.text.Get(kSection, PathKey(i), QString(), kValueBufferBytes);
+    r.BGMFile = r.text.Get(kSection, kKeyBgmFile, QString(), kValueBufferBytes);
+    return r;
 }
 
 void ApplyPictureSourceGuard(Settings& settings) {

@@ -1,6 +1,8 @@
 #pragma once
 // The user's choices in memory, shared by the whole program, and the INI file that keeps
 // them between runs; the wall numbers they share with the wall files.
+#include "platform/profile_strings.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -44,6 +46,16 @@ void LoadSettings(Settings& s, const std::filesystem::path& ini);
 
 // Writes every setting of `s` to `ini`, keeping the file's other lines.
 void SaveSettings(const Settings& s, const std::filesystem::path& ini);
+
+// What saving `s` to `ini` would give, worked out in memory (the file is not touched): the
+// paths as the next LoadSettings reads them back, before they are tested for usable files,
+// and the file's contents after the save.
+struct SaveRehearsal {
+    std::array<QString, kWallCount + 1> PicPath{}; // entries 1..6 used
+    QString BGMFile;
+    profile::ProfileText text;
+};
+SaveRehearsal RehearseSave(const Settings& s, const std::filesystem::path& ini);
 
 // One value (at most 255 bytes of it), or empty text when file, section or key is missing.
 QString ReadIni(const QString& section, const QString& key, const std::filesystem::path& ini);

@@ -1,8 +1,9 @@
 // The dialog's rules that need no display: where the window goes, how typed text becomes
 // the repeat track, the file filters as Qt reads them, and which chosen paths would not
-// read back whole from the INI file.
+// come back unchanged from the INI file.
 #include "dialog/dialog_rules.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace quelm::dialog {
@@ -41,22 +42,57 @@ TEST(FileFilters, QtReadsOneDescriptionWithItsPatternsInEitherCaseSeparatedByBla
     EXPECT_EQ(QtNameFilter(kMusicFilter), QStringLiteral("BGMﾌｧｲﾙ (MP3 WAV) (*.[mM][pP]3 *.[wW][aA][vV])"));
 }
 
-TEST(PathFitsRequest, PathsThatWouldNotReadBackWholeAreRefused) {
-    const QString dir = QStringLiteral("/p/");
-    const QString emoji = QString::fromUtf8("\xF0\x9F\x8E\xB5"); // not in code page 932: 4 UTF-8 bytes
+// Each row chooses one file for wall 1 (or the music file) next to the settings already
+// chosen, into a new INI file; refused choices keep the old path.
+TEST(ChoiceTaken, APathIsTakenOnlyWhenItComesBackUnchangedAndLosesNoOtherPath) {
+    QTemporaryDir dir;
+    const std::filesystem::path ini = dir.filePath(QStringLiteral("Quelm.ini")).toStdString();
+    const QString d = QStringLiteral("/p/");
+    const QString kanji = QString(QChar(0x753B));  // two bytes in code page 932, three in UTF-8
+    const QString kana = QString(QChar(0xFF67));   // one byte in code page 932, three in UTF-8
+    const QString emoji = QStringLiteral("🎵");     // not in code page 932: four UTF-8 bytes
+    const QString wall2 = d + kanji.repeated(100); // 203 bytes in code page 932, 303 in UTF-8
     const struct {
-        QString path;
-        bool fits;
+        QString wall2; // already chosen for wall 2
+        QString wall1;
+        QString music;
+        bool taken;
     } rows[] = {
-        {dir + QString(251, QLatin1Char('a')), true}, // 254 bytes and the NUL
-        {dir + QString(252, QLatin1Char('a')), false},
-        {dir + QString(125, QChar(0x753B)), true}, // kanji: two bytes each in code page 932
-        {dir + QString(126, QChar(0x753B)), false},
-        {dir + QString(251, QChar(0xFF67)), true}, // half-width kana: one byte
-        {dir + emoji.repeated(62), true},
-        {dir + emoji.repeated(63), false},
+        // At most 254 bytes and the NUL, counted as the file will store them.
+        {{}, d + QString(251, QLatin1Char('a')), {}, true},
+        {{}, d + QString(252, QLatin1Char('a')), {}, false},
+        {{}, d + kanji.repeated(125), {}, true},
+        {{}, d + kanji.repeated(126), {}, false},
+        {{}, d + kana.repeated(251), {}, true},
+        {{}, d + kana.repeated(251), d + emoji, false}, // the file turns UTF-8: 756 bytes
+        {{}, d + emoji.repeated(62), {}, true},
+        {{}, d + emoji.repeated(63), {}, false},
+        // A file only one way in code page 932 turns the file UTF-8 and comes back.
+        {{}, QStringLiteral("/tmp/写真〜2020/a.jpg"), {}, true},
+        // ... unless that cuts a path chosen before.
+        {wall2, QStringLiteral("/tmp/写真〜2020/a.jpg"), {}, false},
+        {wall2, {}, d + emoji, false},
+        {wall2, QStringLiteral("/tmp/写真2020/a.jpg"), {}, true},
+        // Line breaks, blanks or quotes around it: it would come back changed.
+        {{}, QStringLiteral("/p/a\nb.jpg"), {}, false},
+        {{}, QStringLiteral("/p/a\rb.jpg"), {}, false},
+        {{}, QStringLiteral(" /p/a.jpg"), {}, false},
+        {{}, QStringLiteral("/p/a.jpg\t"), {}, false},
+        {{}, QStringLiteral("\"/p/a.jpg\""), {}, false},
+        {{}, QStringLiteral("'/p/a.jpg'"), {}, false},
+        {{}, QStringLiteral("\"/p/a.jpg"), {}, true},
     };
-    for (const auto& r : rows) EXPECT_EQ(PathFitsRequest(r.path), r.fits) << r.path.size();
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.wall1.toStdString() + " | " + r.music.toStdString());
+        Settings current;
+        current.PicPath[2] = r.wall2;
+        Settings chosen = current;
+        chosen.PicPath[1] = r.wall1;
+        chosen.BGMFile = r.music;
+        // The music file is chosen last, after wall 1 was taken.
+        if (!r.music.isEmpty()) current.PicPath[1] = r.wall1;
+        EXPECT_EQ(ChoiceTaken(current, chosen, ini), r.taken);
+    }
 }
 
 } // namespace

@@ -201,11 +201,13 @@ TEST_F(QuibPTest, MusicButtonOnlyForTheFileAndRepeatBoxOnlyForTheCd) {
         EXPECT_EQ(Repeat()->currentText(), QStringLiteral("4"));
         EXPECT_EQ(Find<QLineEdit>(QStringLiteral("lbl_Fname"))->text(), music);
     }
-    // The music file: its own filter; a cancel or a path too long to read back changes nothing.
+    // The music file: its own filter; a cancel, or a path that would not come back from the
+    // INI file (too long, a line break), changes nothing.
     Press(QStringLiteral("Img_BGM2"));
-    answers_ = {QStringLiteral("/music/song.mp3"), QString(), QLatin1Char('/') + QString(300, QLatin1Char('m'))};
-    for (int i = 0; i < 3; ++i) Click(QStringLiteral("Cmd_BGM"));
-    EXPECT_EQ(requests_, QStringList(3, kChooserTitle + QStringLiteral("|BGMﾌｧｲﾙ (MP3 WAV)|*.MP3;*.WAV")));
+    answers_ = {QStringLiteral("/music/song.mp3"), QString(), QLatin1Char('/') + QString(300, QLatin1Char('m')),
+                QStringLiteral("/music/a\n[x].mp3")};
+    for (int i = 0; i < 4; ++i) Click(QStringLiteral("Cmd_BGM"));
+    EXPECT_EQ(requests_, QStringList(4, kChooserTitle + QStringLiteral("|BGMﾌｧｲﾙ (MP3 WAV)|*.MP3;*.WAV")));
     EXPECT_EQ(settings_.BGMFile, QStringLiteral("/music/song.mp3"));
     EXPECT_EQ(Find<QLineEdit>(QStringLiteral("lbl_Fname"))->text(), settings_.BGMFile);
 }

@@ -4,29 +4,40 @@
 
 using namespace quelm::codepage;
 
-TEST(CodePage932, EncodesTheIniKeysAsShiftJis) {
-    // "区分" is 0x8B 0xE6 0x95 0xAA; half-width katakana "ﾘﾋﾟｰﾄ" are single bytes.
-    EXPECT_EQ(ToCp932(QStringLiteral("Pic区分")), std::string("Pic\x8B\xE6\x95\xAA"));
-    EXPECT_EQ(ToCp932(QStringLiteral("BGMﾘﾋﾟｰﾄ")), std::string("BGM\xD8\xCB\xDF\xB0\xC4"));
-    EXPECT_EQ(FromCp932("Pic\x8B\xE6\x95\xAA"), QStringLiteral("Pic区分"));
-}
-
-TEST(CodePage932, RefusesTextItCannotHold) {
-    EXPECT_FALSE(ToCp932(QStringLiteral("music 🎵.mp3")));
-    EXPECT_FALSE(ToCp932(QStringLiteral("简体")));
+TEST(CodePage932, HoldsOnlyTextThatReadsBackIdentical) {
+    const struct {
+        QString text;
+        std::optional<std::string> bytes;
+    } rows[] = {
+        {QStringLiteral("Pic区分"), "Pic\x8B\xE6\x95\xAA"},
+        {QStringLiteral("BGMﾘﾋﾟｰﾄ"), "BGM\xD8\xCB\xDF\xB0\xC4"}, // half-width kana: one byte each
+        {QStringLiteral("～"), "\x81\x60"},                       // U+FF5E
+        // Characters the converter writes one way only: 〜 U+301C is written 81 60 too.
+        {QStringLiteral("写真〜2020"), std::nullopt},
+        {QStringLiteral("−"), std::nullopt},
+        {QStringLiteral("¥"), std::nullopt},
+        {QStringLiteral("‖"), std::nullopt},
+        {QStringLiteral("‾"), std::nullopt},
+        {QStringLiteral("¢"), std::nullopt},
+        {QStringLiteral("£"), std::nullopt},
+        {QStringLiteral("¬"), std::nullopt},
+        {QStringLiteral("music 🎵.mp3"), std::nullopt},
+        {QStringLiteral("简体"), std::nullopt},
+        {QString(QChar(0xD800)), std::nullopt}, // a lone surrogate
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(ToCp932(r.text), r.bytes) << r.text.toStdString();
+        if (r.bytes) {
+            EXPECT_EQ(FromCp932(*r.bytes), r.text);
+        }
+    }
     EXPECT_FALSE(FromCp932("\x81")); // a lead byte alone
 }
 
-TEST(FileText, IsUtf8WhenValidElseCodePage932) {
-    bool utf8 = false;
-    EXPECT_EQ(DecodeFileText("Pic\xE5\x8C\xBA\xE5\x88\x86", &utf8), QStringLiteral("Pic区分"));
-    EXPECT_TRUE(utf8);
-    EXPECT_EQ(DecodeFileText("Pic\x8B\xE6\x95\xAA", &utf8), QStringLiteral("Pic区分"));
-    EXPECT_FALSE(utf8);
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));        // overlong
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));    // surrogate
-    EXPECT_FALSE(IsValidUtf8("\xE5\x8C"));        // cut short
-    // Garbage that is neither decodes without throwing.
-    QString text = DecodeFileText(std::string("\xFF\xFE\x81\x00zz", 6));
-    EXPECT_FALSE(text.isEmpty());
+TEST(Utf8, RefusesOverlongSurrogateAndCutSequences) {
+    EXPECT_TRUE(IsValidUtf8("Pic\xE5\x8C\xBA\xE5\x88\x86"));
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));     // overlong
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80")); // surrogate
+    EXPECT_FALSE(IsValidUtf8("\xE5\x8C"));     // cut short
+    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80")); // past U+10FFFF
 }

@@ -1,0 +1,129 @@
+// The INI writer on any file, with any section, key and value. Properties:
+//  - a refused write changes nothing; on a file whose every line is readable, a write with
+//    plain names and a value without line breaks is never refused;
+//  - the value reads back equal whenever it holds no CR or LF, has no blanks or quotes
+//    around it and takes at most 255 bytes in the file's encoding after the write;
+//  - every other key reads as before, and at most one key is added;
+//  - while the encoding stays, the other lines keep their bytes and line ends.
+#include "fuzz_check.h"
+#include "platform/codepage.h"
+#include "platform/profile_strings.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using quelm::profile::ProfileText;
+namespace codepage = quelm::codepage;
+
+namespace {
+
+constexpr size_t kValueBuffer = 256; // what the settings read values into
+constexpr size_t kUnlimited = std::numeric_limits<size_t>::max();
+constexpr size_t kMaxText = 600;
+constexpr std::string_view kMark = "\xEF\xBB\xBF";
+const char* const kNames[] = {"Section", "Pic区分", "Path1", "BGMﾌｧｲﾙ", "A", "k", "S〜", "¥"};
+
+bool Blank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+bool Quote(QChar c) { return c == QLatin1Char('"') || c == QLatin1Char('\''); }
+bool HoldsLineBreak(const QString& s) { return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r')); }
+
+// A name from the program's own, or any text.
+QString Name(FuzzedDataProvider& in, bool* plain) {
+    const uint8_t pick = in.ConsumeIntegral<uint8_t>();
+    if (pick < std::size(kNames)) {
+        *plain = true;
+        return QString::fromUtf8(kNames[pick]);
+    }
+    const std::string text = in.ConsumeRandomLengthString(kMaxText);
+    *plain = !text.empty();
+    for (char c : text)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) *plain = false;
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool SameName(const QString& a, const QString& b) {
+    auto trim = [](QString s) {
+        while (!s.isEmpty() && Blank(s.front())) s.remove(0, 1);
+        while (!s.isEmpty() && (Blank(s.back()) || s.back() == QLatin1Char('\r'))) s.chop(1);
+        return s;
+    };
+    return trim(a).compare(trim(b), Qt::CaseInsensitive) == 0;
+}
+
+// Every line of the file is readable in the encoding it will be read in.
+bool Readable(std::string_view bytes) {
+    if (bytes.substr(0, kMark.size()) == kMark) return codepage::IsValidUtf8(bytes.substr(kMark.size()));
+    return codepage::IsValidUtf8(bytes) || codepage::FromCp932(bytes).has_value();
+}
+
+// Lines with their line ends.
+std::vector<std::string_view> Lines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    while (!bytes.empty()) {
+        const size_t nl = bytes.find('\n');
+        const size_t n = nl == std::string_view::npos ? bytes.size() : nl + 1;
+        lines.push_back(bytes.substr(0, n));
+        bytes.remove_prefix(n);
+    }
+    return lines;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider in(data, size);
+    bool plainSection = false, plainKey = false;
+    const QString section = Name(in, &plainSection);
+    const QString key = Name(in, &plainKey);
+    const std::string valueBytes = in.ConsumeRandomLengthString(kMaxText);
+    const QString value = QString::fromUtf8(valueBytes.data(), static_cast<qsizetype>(valueBytes.size()));
+    const std::string file = in.ConsumeRemainingBytesAsString();
+
+    const ProfileText before(file);
+    ProfileText after(file);
+    const bool written = after.Write(section, key, value);
+    if (!written) {
+        FUZZ_CHECK(after.Bytes() == file);
+        FUZZ_CHECK(!(plainSection && plainKey && !HoldsLineBreak(value) && Readable(file)));
+        return 0;
+    }
+
+    const bool plainValue = !HoldsLineBreak(value) &&
+                            (value.isEmpty() || (!Blank(value.front()) && !Blank(value.back()))) &&
+                            !(value.size() >= 2 && Quote(value.front()) && value.front() == value.back());
+    if (plainValue && after.StoredBytes(value) < kValueBuffer)
+        FUZZ_CHECK(after.Get(section, key, QString(), kValueBuffer) == value);
+
+    const auto entriesBefore = before.Entries();
+    const auto entriesAfter = after.Entries();
+    FUZZ_CHECK(entriesAfter.size() == entriesBefore.size() || entriesAfter.size() == entriesBefore.size() + 1);
+    const QString none = QStringLiteral("<none>");
+    for (const auto* entries : {&entriesBefore, &entriesAfter})
+        for (const ProfileText::Entry& e : *entries) {
+            if (SameName(e.section, section) && SameName(e.key, key)) continue;
+            FUZZ_CHECK(before.Get(e.section, e.key, none, kUnlimited) == after.Get(e.section, e.key, none, kUnlimited));
+        }
+
+    // Same encoding, same mark: all but one line are kept byte for byte, line ends included;
+    // the last line may gain a line end, and at most a section and a key are added.
+    const std::string_view b = before.Bytes(), a = after.Bytes();
+    const bool marked = b.substr(0, kMark.size()) == kMark;
+    if (before.IsUtf8() == after.IsUtf8() && marked == (a.substr(0, kMark.size()) == kMark)) {
+        const auto old = Lines(b), now = Lines(a);
+        size_t head = 0;
+        while (head < old.size() && head < now.size() && old[head] == now[head]) ++head;
+        size_t tail = 0;
+        while (tail < old.size() - head && tail < now.size() - head &&
+               old[old.size() - 1 - tail] == now[now.size() - 1 - tail])
+            ++tail;
+        FUZZ_CHECK(old.size() - head - tail <= 1);
+        FUZZ_CHECK(now.size() - head - tail <= 3);
+    }
+    return 0;
+}

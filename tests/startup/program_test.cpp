@@ -197,7 +197,7 @@ TEST_F(Program, PreviewEndsWhenTheHostDestroysItsWindowAndLivesOn) {
     QProcess* preview = Start({"/p", QString::number(hostId)});
     ASSERT_TRUE(WaitFor([&] { return !ChildSizes(hostId).empty(); }, 10000));
     ChildSizes(hostId, true);
-    EXPECT_TRUE(preview->waitForFinished(1000));
+    EXPECT_TRUE(preview->waitForFinished(3000));
 }
 
 TEST_F(Program, PreviewWithAHandleThatIsNotAWindowEndsShowingNothing) {

@@ -11,11 +11,9 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstddef>
-#include <cstdint>
+#include <algorithm>
+#include <cctype>
 #include <limits>
-#include <string>
-#include <string_view>
 #include <vector>
 
 using quelm::profile::ProfileText;
@@ -41,17 +39,14 @@ QString Name(FuzzedDataProvider& in, bool* plain) {
         return QString::fromUtf8(kNames[pick]);
     }
     const std::string text = in.ConsumeRandomLengthString(kMaxText);
-    *plain = !text.empty();
-    for (char c : text)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) *plain = false;
+    *plain = !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isalnum(c); });
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 bool SameName(const QString& a, const QString& b) {
-    auto trim = [](QString s) {
-        while (!s.isEmpty() && Blank(s.front())) s.remove(0, 1);
+    auto trim = [](QString s) { // blanks around, and a CR at the end
         while (!s.isEmpty() && (Blank(s.back()) || s.back() == QLatin1Char('\r'))) s.chop(1);
-        return s;
+        return s.remove(0, std::find_if_not(s.begin(), s.end(), Blank) - s.begin());
     };
     return trim(a).compare(trim(b), Qt::CaseInsensitive) == 0;
 }
@@ -81,8 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool plainSection = false, plainKey = false;
     const QString section = Name(in, &plainSection);
     const QString key = Name(in, &plainKey);
-    const std::string valueBytes = in.ConsumeRandomLengthString(kMaxText);
-    const QString value = QString::fromUtf8(valueBytes.data(), static_cast<qsizetype>(valueBytes.size()));
+    const QString value = QString::fromStdString(in.ConsumeRandomLengthString(kMaxText));
     const std::string file = in.ConsumeRemainingBytesAsString();
 
     const ProfileText before(file);
@@ -100,8 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (plainValue && after.StoredBytes(value) < kValueBuffer)
         FUZZ_CHECK(after.Get(section, key, QString(), kValueBuffer) == value);
 
-    const auto entriesBefore = before.Entries();
-    const auto entriesAfter = after.Entries();
+    const auto entriesBefore = before.Entries(), entriesAfter = after.Entries();
     FUZZ_CHECK(entriesAfter.size() == entriesBefore.size() || entriesAfter.size() == entriesBefore.size() + 1);
     const QString none = QStringLiteral("<none>");
     for (const auto* entries : {&entriesBefore, &entriesAfter})

@@ -4,28 +4,156 @@
 // intervals, and inside the real program.
 #include "music/background_music.h"
 #include "platform/cd_audio_device.h"
-#include "sound_check.h"
 
-#include <algorithm>
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sndfile.h>
 
 #include <array>
-#include <filesystem>
-#include <sys/resource.h>
+#include <cmath>
+#include <ctime>
+#include <fstream>
 #include <functional>
+#include <numbers>
+#include <thread>
 
 namespace quelm {
 namespace {
 
-using testkit::Clock;
-using testkit::Stretch;
+using Clock = std::chrono::steady_clock;
+constexpr int kRate = 44100;
+constexpr int kWindowMs = 20;  // the recording is judged in windows of this length
+constexpr int64_t kWindowSamples = kRate * kWindowMs / 1000;
+constexpr double kSilenceRms = 1000.0;  // below this a window counts as silence (of 32767)
+
+std::vector<int16_t> Tone(double hz, int64_t frames) {  // stereo, half of full scale
+    std::vector<int16_t> out;
+    for (int64_t i = 0; i < frames; ++i)
+        out.insert(out.end(), 2, static_cast<int16_t>(std::lround(16000 * std::sin(2 * std::numbers::pi * hz * i / kRate))));
+    return out;
+}
+
+// A CUE/BIN image (16-bit stereo, 44.1 kHz, under ten tracks and ten minutes) with one track
+// per tone; a tone of 0 makes a data track. Returns the CUE file.
+std::string MakeDiscImage(const std::filesystem::path& folder, const std::vector<double>& tonesHz, double secondsPerTrack) {
+    const int64_t sectors = std::llround(secondsPerTrack * 75);
+    std::ofstream bin(folder / "disc.bin", std::ios::binary), cue(folder / "disc.cue");
+    cue << "FILE \"disc.bin\" BINARY\n";
+    for (size_t t = 0; t < tonesHz.size(); ++t) {
+        const auto pcm = Tone(tonesHz[t], sectors * 588);  // little-endian here, as CD audio is stored
+        bin.write(reinterpret_cast<const char*>(pcm.data()), static_cast<std::streamsize>(pcm.size() * 2));
+        const int64_t at = static_cast<int64_t>(t) * sectors;
+        cue << "  TRACK 0" << t + 1 << (tonesHz[t] > 0 ? " AUDIO" : " MODE1/2352") << "\n    INDEX 01 0" << at / 4500 << ':' << at / 75 % 60 / 10
+            << at / 75 % 10 << ':' << at % 75 / 10 << at % 75 % 10 << '\n';
+    }
+    return folder / "disc.cue";
+}
+
+void WriteToneWav(const std::filesystem::path& file, double toneHz, double seconds) {
+    SF_INFO info{0, kRate, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};  // frames, rate, channels, format, ...
+    SNDFILE* sf = sf_open(file.c_str(), SFM_WRITE, &info);
+    const auto pcm = Tone(toneHz, static_cast<int64_t>(seconds * kRate));
+    sf_writef_short(sf, pcm.data(), static_cast<sf_count_t>(pcm.size() / 2));
+    sf_close(sf);
+}
+
+bool MakeToneMp3(const std::filesystem::path& file, double toneHz, double seconds) {  // with lame
+    WriteToneWav(file.string() + ".wav", toneHz, seconds);
+    return std::system(("lame --quiet -b 128 '" + file.string() + ".wav' '" + file.string() + "'").c_str()) == 0;
+}
+
+// Waits until the sound server plays new streams at once (a fresh null sink holds its first
+// streams back): pacat plays a fifth of a second of silence and ends once it has been heard.
+// False when no server answers.
+bool SettleSoundServer() {
+    return std::system("head -c 35280 /dev/zero | pacat --raw --format=s16le --rate=44100 --channels=2 "
+                       "--client-name='Quelm test warm-up' 2>/dev/null") == 0;
+}
+
+// A run of windows with one tone (its index in the tones judged) or silence (-1).
+struct Stretch { int tone; int64_t firstWindow, windows; int64_t Ms() const { return windows * kWindowMs; } };
+struct Heard {
+    std::vector<Stretch> stretches;
+    int64_t endWindow = 0;  // the window of the end mark
+    int64_t firstSound = -1, lastSound = -1;  // windows; -1 when nothing was heard
+    int64_t MsAfterEnd() const { return std::max<int64_t>(0, lastSound + 1 - endWindow) * kWindowMs; }
+};
+
+// Records the null sink's monitor ("out.monitor") with parec.
+class MonitorRecorder {
+public:
+    MonitorRecorder() {
+        // The shell tells its process id, then becomes parec.
+        pipe_ = popen("echo $$; exec parec -d out.monitor --raw --format=s16le --rate=44100 --channels=1 "
+                      "--latency-msec=10", "r");
+        if (!pipe_ || fscanf(pipe_, "%d", &pid_) != 1 || fgetc(pipe_) != '\n') return;
+        // Ready once it delivers sound.
+        std::vector<int16_t> block(kRate / 10);
+        if (fread(block.data(), 2, block.size(), pipe_) != block.size()) return;
+        start_ = Clock::now();  // the null sink keeps time with this clock
+        reader_ = std::thread([this, block]() mutable {
+            while (fread(block.data(), 2, 441, pipe_) == 441) samples_.insert(samples_.end(), block.begin(), block.begin() + 441);
+        });
+    }
+    ~MonitorRecorder() { Stop(); }
+    int64_t SampleAt(Clock::time_point t) const {  // to within the recording's latency
+        return std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::microseconds>(t - start_).count() * kRate / 1000000);
+    }
+
+    // Stops the recording and judges it from `from` on; `end` is the end mark.
+    Heard Judge(Clock::time_point from, Clock::time_point end, const std::vector<double>& tonesHz) {
+        Stop();
+        const int64_t first = SampleAt(from);
+        Heard heard{{}, (SampleAt(end) - first) / kWindowSamples, -1, -1};
+        for (int64_t at = first; at + kWindowSamples <= static_cast<int64_t>(samples_.size()); at += kWindowSamples) {
+            const int16_t* x = samples_.data() + at;
+            double energy = 0, bestPower = 0;
+            for (int64_t i = 0; i < kWindowSamples; ++i) energy += double(x[i]) * x[i];
+            int tone = -1;
+            for (size_t k = 0; energy / kWindowSamples >= kSilenceRms * kSilenceRms && k < tonesHz.size(); ++k) {
+                const double coeff = 2 * std::cos(2 * std::numbers::pi * tonesHz[k] / kRate);  // Goertzel
+                double s1 = 0, s2 = 0;
+                for (int64_t i = 0; i < kWindowSamples; ++i) s2 = std::exchange(s1, x[i] + coeff * s1 - s2);
+                if (const double p = s1 * s1 + s2 * s2 - coeff * s1 * s2; p > bestPower) bestPower = p, tone = int(k);
+            }
+            const int64_t window = (at - first) / kWindowSamples;
+            if (tone >= 0) heard.lastSound = window, heard.firstSound = heard.firstSound < 0 ? window : heard.firstSound;
+            if (heard.stretches.empty() || heard.stretches.back().tone != tone) heard.stretches.push_back({tone, window, 0});
+            ++heard.stretches.back().windows;
+        }
+        // A single window of a tone is the click of a cut between two sounds, not a sound.
+        std::vector<Stretch> merged;
+        for (Stretch st : heard.stretches) {
+            if (st.tone >= 0 && st.windows == 1) st.tone = -1;
+            if (!merged.empty() && merged.back().tone == st.tone) merged.back().windows += st.windows;
+            else merged.push_back(st);
+        }
+        heard.stretches = std::move(merged);
+        std::cout << "[heard] tone:ms (-1 silence, end mark at " << heard.endWindow * kWindowMs << " ms):";
+        for (const Stretch& st : heard.stretches) std::cout << ' ' << st.tone << ':' << st.Ms();
+        std::cout << std::endl;
+        return heard;
+    }
+
+private:
+    void Stop() {
+        if (pid_ > 0) kill(pid_, SIGTERM), pid_ = -1;
+        if (reader_.joinable()) reader_.join();
+        if (pipe_) pclose(pipe_), pipe_ = nullptr;
+    }
+    int pid_ = -1;
+    FILE* pipe_ = nullptr;
+    std::thread reader_;
+    std::vector<int16_t> samples_;  // mono
+    Clock::time_point start_;  // of the first sample recorded
+};
+
 constexpr int kCdTimerMs = 200;    // Timer2
 constexpr int kMp3TimerMs = 1000;  // Timer1
 // What the sound server, the recording and the 20 ms judging windows add to any reaction.
@@ -41,21 +169,21 @@ Reply Send(mm::Multimedia& media, const QString& command) {  // with a 512-chara
 
 class Music : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(testkit::SettleSoundServer()) << "run under scripts/with-services.sh"; }
+    static void SetUpTestSuite() { ASSERT_TRUE(SettleSoundServer()) << "run under scripts/with-services.sh"; }
     QTemporaryDir dir;
     Settings settings;
     std::unique_ptr<mm::Multimedia> media = mm::MakeSystemMultimedia();
-    testkit::MonitorRecorder recorder;
+    MonitorRecorder recorder;
 
     void SetUp() override { UseDisc(1.0, 0); }
     void UseDisc(double secondsPerTrack, int repeat) {
         settings.BGMKind = kBgmCd;
         settings.BGMRepeat = repeat;
-        setenv(mm::kCdDeviceVariable, testkit::MakeDiscImage(dir.path().toStdString(), kTrackTones, secondsPerTrack).c_str(), 1);
+        setenv(mm::kCdDeviceVariable, MakeDiscImage(dir.path().toStdString(), kTrackTones, secondsPerTrack).c_str(), 1);
     }
     static QString Open(const QString& path) { return "open \"" + path + "\" type MPEGVideo Alias MP3Play"; }
     // Opens the music, keeps it going on its timer for `ms` (running `meddle` 700 ms in), closes it.
-    testkit::Heard Play(BackgroundMusic& music, int ms, const std::vector<double>& tones, std::function<void()> meddle = {}) {
+    Heard Play(BackgroundMusic& music, int ms, const std::vector<double>& tones, std::function<void()> meddle = {}) {
         const bool cd = settings.BGMKind == kBgmCd;
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] { cd ? (void)(music.CDPoll() || (timer.stop(), false)) : music.MP3Keep(); });
@@ -132,7 +260,7 @@ TEST_F(Music, CutsTheReplyToTheBufferAndGivesEveryFailureANumberAndADescription)
 
 TEST_F(Music, APathWithADoubleQuoteFailsAndOpensNoOtherFile) {
     // Files the broken-up command could be mistaken for.
-    for (const QString name : {"/a", "/x"}) ASSERT_TRUE(testkit::MakeToneMp3((dir.path() + name).toStdString(), 700, 0.3));
+    for (const QString name : {"/a", "/x"}) ASSERT_TRUE(MakeToneMp3((dir.path() + name).toStdString(), 700, 0.3));
     for (const QString& path : {dir.path() + "/a\" b.mp3", dir.path() + "/a\".mp3",
                                 dir.path() + "/a\" type MPEGVideo Alias MP3Play \"" + dir.path() + "/x"}) {
         const auto begun = Clock::now();
@@ -146,7 +274,7 @@ TEST_F(Music, APathWithADoubleQuoteFailsAndOpensNoOtherFile) {
 TEST_F(Music, RepeatTrackThreePlaysItAgainWithin200msOfTrackFour) {
     UseDisc(1.6, 3);
     BackgroundMusic music(settings, *media);
-    const testkit::Heard heard = Play(music, 4600, kTrackTones);
+    const Heard heard = Play(music, 4600, kTrackTones);
     EXPECT_EQ(heard.stretches.at(1).tone, 2);  // track 3 from the start
     int repeats = 0;
     for (size_t i = 0; i < heard.stretches.size(); ++i) {
@@ -165,7 +293,7 @@ TEST_F(Music, RepeatTrackThreePlaysItAgainWithin200msOfTrackFour) {
 TEST_F(Music, PlayThroughIsStartedAgainWithin200msAfterAnotherProgramStopsIt) {
     UseDisc(1.2, 0);
     BackgroundMusic music(settings, *media);
-    const testkit::Heard heard = Play(music, 4400, kTrackTones, [&] { media->SendString("stop cdaudio", nullptr, 0); });
+    const Heard heard = Play(music, 4400, kTrackTones, [&] { media->SendString("stop cdaudio", nullptr, 0); });
     // Track 1 until the stop, a short gap, track 1 on from where it stood, and on through the disc.
     const std::vector<Stretch>& s = heard.stretches;
     ASSERT_GE(s.size(), 7u);
@@ -178,9 +306,9 @@ TEST_F(Music, PlayThroughIsStartedAgainWithin200msAfterAnotherProgramStopsIt) {
 TEST_F(Music, AnMp3ThatEndsStartsAgainFromItsBeginningWithinASecond) {
     settings.BGMKind = kBgmFile;
     settings.BGMFile = dir.path() + "/tone song.mp3";
-    ASSERT_TRUE(testkit::MakeToneMp3(settings.BGMFile.toStdString(), 700, 1.0));
+    ASSERT_TRUE(MakeToneMp3(settings.BGMFile.toStdString(), 700, 1.0));
     BackgroundMusic music(settings, *media);
-    const testkit::Heard heard = Play(music, 4000, {700});
+    const Heard heard = Play(music, 4000, {700});
     int plays = 0;
     for (size_t i = 0; i < heard.stretches.size(); ++i) {
         const Stretch& s = heard.stretches[i];
@@ -208,11 +336,10 @@ pid_t SoundServerPid() {
 
 // Runs every call of the show's music once; the longest any took (name, ms).
 std::pair<const char*, int64_t> LongestCall(BackgroundMusic& music) {
-    const std::pair<const char*, std::function<void()>> calls[] = {
-        {"MP3Open", [&] { music.MP3Open(); }}, {"MP3Keep", [&] { music.MP3Keep(); }},
-        {"MP3Close", [&] { music.MP3Close(); }}, {"CDOpen", [&] { music.CDOpen(); }},
-        {"CDPoll", [&] { music.CDPoll(); }},   {"CDClose", [&] { music.CDClose(); }},
-        {"WAVStart", [&] { music.WAVStart(); }}, {"WAVStop", [&] { music.WAVStop(); }}};
+    const std::pair<const char*, std::function<void()>> calls[] = {{"MP3Open", [&] { music.MP3Open(); }},
+        {"MP3Keep", [&] { music.MP3Keep(); }}, {"MP3Close", [&] { music.MP3Close(); }}, {"CDOpen", [&] { music.CDOpen(); }},
+        {"CDPoll", [&] { music.CDPoll(); }}, {"CDClose", [&] { music.CDClose(); }}, {"WAVStart", [&] { music.WAVStart(); }},
+        {"WAVStop", [&] { music.WAVStop(); }}};
     std::pair<const char*, int64_t> longest{"", -1};
     for (const auto& [name, call] : calls) {
         const auto begun = Clock::now();
@@ -228,7 +355,7 @@ constexpr int64_t kLongestCallMs = 500;
 
 TEST_F(Music, AStoppedSoundServerHoldsUpNoCallOfTheMusic) {
     settings.BGMFile = dir.path() + "/song.mp3";
-    ASSERT_TRUE(testkit::MakeToneMp3(settings.BGMFile.toStdString(), 700, 3.0));
+    ASSERT_TRUE(MakeToneMp3(settings.BGMFile.toStdString(), 700, 3.0));
     BackgroundMusic music(settings, *media);
     music.MP3Open();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Send(*media, "status MP3Play position").text.toInt() > 200; }, 3000));
@@ -241,8 +368,8 @@ TEST_F(Music, AStoppedSoundServerHoldsUpNoCallOfTheMusic) {
 
 TEST_F(Music, FilesCutShortWhileTheyPlayCostNoProcessorTime) {
     const QString mp3 = dir.path() + "/song.mp3", wav = dir.path() + "/loop.wav";
-    ASSERT_TRUE(testkit::MakeToneMp3(mp3.toStdString(), 700, 2.0));
-    testkit::WriteToneWav(wav.toStdString(), 600, 0.5);
+    ASSERT_TRUE(MakeToneMp3(mp3.toStdString(), 700, 2.0));
+    WriteToneWav(wav.toStdString(), 600, 0.5);
     BackgroundMusic music(settings, *media);
     settings.BGMFile = mp3;
     music.MP3Open();
@@ -255,20 +382,15 @@ TEST_F(Music, FilesCutShortWhileTheyPlayCostNoProcessorTime) {
     std::filesystem::resize_file(mp3.toStdString(), 0);
     std::filesystem::resize_file(wav.toStdString(), 0);
     QTest::qWait(300);  // what was read before the cut plays out
-    auto cpuSeconds = [] {  // of the whole process
-        rusage use{};
-        getrusage(RUSAGE_SELF, &use);
-        return use.ru_utime.tv_sec + use.ru_stime.tv_sec + (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
-    };
-    const double before = cpuSeconds();
+    const std::clock_t before = std::clock();  // processor time of the whole process
     QTest::qWait(2000);
-    const double used = cpuSeconds() - before;
+    const double used = double(std::clock() - before) / CLOCKS_PER_SEC;
     std::cout << "[files cut] CPU over 2 s: " << used << " s" << std::endl;
     EXPECT_LT(used, 0.5);  // a spinning player takes a core
 }
 
 TEST_F(Music, TheDiscPassesOverDataTracksAndACutImageEndsThePolling) {
-    setenv(mm::kCdDeviceVariable, testkit::MakeDiscImage(dir.path().toStdString(), {500, 0, 1100}, 1.0).c_str(), 1);
+    setenv(mm::kCdDeviceVariable, MakeDiscImage(dir.path().toStdString(), {500, 0, 1100}, 1.0).c_str(), 1);
     ASSERT_EQ(Send(*media, "open cdaudio").result, 0u);
     ASSERT_EQ(Send(*media, "set cdaudio time format tmsf").result, 0u);
     EXPECT_EQ(Send(*media, "play cdaudio from 02:00:00:00").result, mm::MCIERR_OUTOFRANGE);  // data
@@ -293,8 +415,8 @@ TEST_F(Music, TheDiscPassesOverDataTracksAndACutImageEndsThePolling) {
 TEST_F(Music, AfterTheSoundServerRestartsTheWavTheMp3AndTheCdPlayAgain) {
     UseDisc(3.0, 0);
     const QString mp3 = dir.path() + "/song.mp3", wav = dir.path() + "/loop.wav";
-    ASSERT_TRUE(testkit::MakeToneMp3(mp3.toStdString(), 700, 3.0));
-    testkit::WriteToneWav(wav.toStdString(), 600, 1.0);
+    ASSERT_TRUE(MakeToneMp3(mp3.toStdString(), 700, 3.0));
+    WriteToneWav(wav.toStdString(), 600, 1.0);
     BackgroundMusic music(settings, *media);
     music.CDOpen();
     settings.BGMFile = mp3;
@@ -335,8 +457,8 @@ TEST_F(Music, AfterTheSoundServerRestartsTheWavTheMp3AndTheCdPlayAgain) {
     keep.stop();
     music.CDClose();
     music.MP3Close();
-    ASSERT_TRUE(testkit::SettleSoundServer());
-    testkit::MonitorRecorder after;  // the first recording ended with its server
+    ASSERT_TRUE(SettleSoundServer());
+    MonitorRecorder after;  // the first recording ended with its server
     const auto begun = Clock::now();
     QTest::qWait(2500);
     EXPECT_GE(after.Judge(begun, Clock::now(), {600}).firstSound, 0);  // the WAV, alone now
@@ -348,7 +470,7 @@ constexpr int64_t kLongestDropoutMs = 200;
 
 TEST_F(Music, TheShowLoopsItsWavWithoutAGapAndItsEndSilencesIt) {
     const QString wav = dir.filePath("loop tone.wav");
-    testkit::WriteToneWav(wav.toStdString(), 600, 0.8);
+    WriteToneWav(wav.toStdString(), 600, 0.8);
     std::ofstream(dir.filePath("Quelm.ini").toStdString()) << ("[Section]\nPic区分= 0\nBGM区分= 2\nBGMﾌｧｲﾙ=" + wav).toStdString();
     ASSERT_TRUE(QFile::copy(qEnvironmentVariable("QUELM_EXE"), dir.filePath("quelm")));
     QProcess show;
@@ -359,7 +481,7 @@ TEST_F(Music, TheShowLoopsItsWavWithoutAGapAndItsEndSilencesIt) {
     show.terminate();
     EXPECT_TRUE(show.waitForFinished(5000));
     QTest::qWait(400);  // the silence after the end
-    const testkit::Heard heard = recorder.Judge(start, end, {600});
+    const Heard heard = recorder.Judge(start, end, {600});
     ASSERT_GE(heard.firstSound, 0);
     // A loaded machine may drop a few windows of sound; the loop itself never stops.
     for (const Stretch& s : heard.stretches)

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
-#include <sstream>
+#include <iterator>
 
 using namespace quelm::profile;
 namespace fs = std::filesystem;
@@ -17,14 +17,10 @@ protected:
     QTemporaryDir dir;
     fs::path file = fs::path(dir.path().toStdString()) / "Quelm.ini";
 
-    void Put(const std::string& bytes) {
-        std::ofstream(file, std::ios::binary) << bytes;
-    }
+    void Put(const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
     std::string Bytes() {
         std::ifstream in(file, std::ios::binary);
-        std::ostringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
+        return {std::istreambuf_iterator<char>(in), {}};
     }
     QString Get(const QString& section, const QString& key, size_t buffer = 256) {
         return GetPrivateProfileString(section, key, QStringLiteral("<default>"), buffer, file);
@@ -33,30 +29,25 @@ protected:
 
 } // namespace
 
-TEST_F(ProfileFile, MissingFileSectionOrKeyGiveTheDefault) {
-    EXPECT_EQ(Get("Section", "Path1"), "<default>");
-    Put("[Other]\nPath1=x\n");
-    EXPECT_EQ(Get("Section", "Path1"), "<default>");
-    Put("[Section]\nPath2=x\n");
-    EXPECT_EQ(Get("Section", "Path1"), "<default>");
-}
-
-TEST_F(ProfileFile, NamesCompareWithoutCaseAndBlanksAroundValuesAreTrimmed) {
-    Put("[ section ]\r\n  path1 =  /tmp/a b  \r\nPATH2=\"/quoted\"\r\n");
-    EXPECT_EQ(Get("Section", "Path1"), "/tmp/a b");
-    EXPECT_EQ(Get("SECTION", "path2"), "/quoted");
-}
-
-TEST_F(ProfileFile, ValuesAreCutToTheBufferWithoutSplittingACharacter) {
-    Put("[Section]\nPath1=" + std::string(300, 'a') + "\n");
-    EXPECT_EQ(Get("Section", "Path1").size(), 255);
-    // 200 two-byte characters in code page 932: 127 of them fit in 255 bytes.
+// Names compare without case, blanks around values and one pair of quotes are dropped, and
+// values are cut to the 256-character buffer without splitting a character: 127 of the 200
+// two-byte characters (区) in code page 932 fit in 255 bytes.
+TEST_F(ProfileFile, ReadsTheValueOrTheDefault) {
+    EXPECT_EQ(Get("Section", "Path1"), "<default>"); // no file
     std::string wide;
     for (int i = 0; i < 200; ++i) wide += "\x8B\xE6";
-    Put("[Section]\nPath1=" + wide + "\n");
-    QString got = Get("Section", "Path1");
-    EXPECT_EQ(got.size(), 127);
-    EXPECT_EQ(got[0], QChar(0x533A));
+    const struct { std::string bytes; const char* section; const char* key; QString value; } rows[] = {
+        {"[Other]\nPath1=x\n", "Section", "Path1", "<default>"},
+        {"[Section]\nPath2=x\n", "Section", "Path1", "<default>"},
+        {"[ section ]\r\n  path1 =  /tmp/a b  \r\nPATH2=\"/quoted\"\r\n", "Section", "Path1", "/tmp/a b"},
+        {"[ section ]\r\n  path1 =  /tmp/a b  \r\nPATH2=\"/quoted\"\r\n", "SECTION", "path2", "/quoted"},
+        {"[Section]\nPath1=" + std::string(300, 'a') + "\n", "Section", "Path1", QString(255, QLatin1Char('a'))},
+        {"[Section]\nPath1=" + wide + "\n", "Section", "Path1", QString(127, QChar(0x533A))},
+    };
+    for (const auto& r : rows) {
+        Put(r.bytes);
+        EXPECT_EQ(Get(r.section, r.key), r.value) << r.bytes;
+    }
 }
 
 TEST_F(ProfileFile, WritingCreatesTheFileSectionAndKey) {
@@ -91,13 +82,7 @@ TEST_F(ProfileFile, AFailedWriteReportsItAndLeavesTheFileAlone) {
 // file and gives the file's bytes after it; no bytes: the write is refused, nothing changes.
 TEST(ProfileText, WritesReadBackAsWrittenAndChangeNoOtherLine) {
     const std::string mark = "\xEF\xBB\xBF"; // UTF-8 byte-order mark
-    const struct {
-        std::string before;
-        const char* section;
-        const char* key;
-        const char* value;
-        std::optional<std::string> after;
-    } rows[] = {
+    const struct { std::string before; const char *section, *key, *value; std::optional<std::string> after; } rows[] = {
         // A UTF-8 file rewritten with a plain value (once a use after free).
         {"[A]\nk=\xC3\xA9\n", "A", "k", "x", "[A]\nk=x\n"},
         // 〜 has no way back from code page 932: the file turns UTF-8.
@@ -126,12 +111,9 @@ TEST(ProfileText, WritesReadBackAsWrittenAndChangeNoOtherLine) {
     for (const auto& r : rows) {
         SCOPED_TRACE(std::string(r.section) + "/" + r.key + "=" + r.value);
         ProfileText text(r.before);
-        const QString section = QString::fromUtf8(r.section), key = QString::fromUtf8(r.key);
-        const QString value = QString::fromUtf8(r.value);
+        const QString section = QString::fromUtf8(r.section), key = QString::fromUtf8(r.key), value = QString::fromUtf8(r.value);
         EXPECT_EQ(text.Write(section, key, value), r.after.has_value());
         EXPECT_EQ(text.Bytes(), r.after.value_or(r.before));
-        if (r.after) {
-            EXPECT_EQ(text.Get(section, key, QString(), 256), value);
-        }
+        if (r.after) EXPECT_EQ(text.Get(section, key, QString(), 256), value);
     }
 }

@@ -49,16 +49,15 @@ QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& b
     return file.fileName();
 }
 
-QImage WallImage(const fs::path& folder, int wall) {
-    return QImage(WallFile(folder, wall).c_str()).convertToFormat(QImage::Format_RGB32);
-}
-
-// The folder holds the six wall files and nothing else, each a Windows bitmap.
-void ExpectSixBitmaps(const fs::path& folder) {
+// The folder holds the six wall files and nothing else, each a Windows bitmap showing
+// picture[source[wall]], wall 5 mirrored.
+void ExpectSixBitmaps(const fs::path& folder, const QImage* picture, const std::array<int, kWallCount + 1>& source) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), kWallCount);
     for (int wall = 1; wall <= kWallCount; ++wall) {
         QFile file(WallFile(folder, wall));
         EXPECT_TRUE(file.open(QIODevice::ReadOnly) && file.read(2) == "BM") << wall;
+        EXPECT_EQ(QImage(WallFile(folder, wall).c_str()).convertToFormat(QImage::Format_RGB32),
+                  picture[source[wall]].mirrored(wall == 5, false)) << wall;
     }
 }
 
@@ -80,9 +79,7 @@ TEST(CaptureDesktopWalls, WritesTheScreenFiveTimesAndItsMirrorOnce) {
     const fs::path folder = dir.path().toStdString();
     WallSurfaces surfaces;
     CaptureDesktopWalls(surfaces, folder);
-    ExpectSixBitmaps(folder);
-    for (int wall = 1; wall <= kWallCount; ++wall)
-        EXPECT_EQ(WallImage(folder, wall), pattern.mirrored(wall == 5, false)) << wall;
+    ExpectSixBitmaps(folder, &pattern, {});
 }
 
 TEST(UserWalls, EachWallKeepsItsOwnPictureOrShowsThePreviousWalls) {
@@ -106,11 +103,9 @@ TEST(UserWalls, EachWallKeepsItsOwnPictureOrShowsThePreviousWalls) {
         Write(walls, "Quib4.bmp", "an older wall file");
         WallSurfaces surfaces;
         PrepareUserWalls(surfaces, settings, walls.path().toStdString());
-        ExpectSixBitmaps(walls.path().toStdString());
-        const auto source = damaged ? std::array{0, 0, 2, 2, 4, 6, 6} : std::array{0, 1, 2, 3, 4, 5, 6};
-        for (int wall = 1; wall <= kWallCount; ++wall)
-            EXPECT_EQ(WallImage(walls.path().toStdString(), wall), picture[source[wall]].mirrored(wall == 5, false))
-                << damaged << wall;
+        SCOPED_TRACE(damaged);
+        ExpectSixBitmaps(walls.path().toStdString(), picture.data(),
+                         damaged ? std::array{0, 0, 2, 2, 4, 6, 6} : std::array{0, 1, 2, 3, 4, 5, 6});
     }
 }
 
@@ -119,9 +114,9 @@ TEST(PictureLoading, IsMeasuredByItsDecoderAndRefusedWhenDamagedOrTooLarge) {
     const QImage pattern = Pattern(64, 48, 4);
     const QByteArray bmp = Encoded(pattern, "BMP"), jpeg = Encoded(pattern, "JPEG"), gif = Gif(300, 200);
     const auto read = [&](const QByteArray& bytes) { return picture::ReadPictureFile(Write(dir, "p", bytes).toStdString()); };
-    EXPECT_EQ(picture::LoadPictureFile(Write(dir, "p", bmp).toStdString()), pattern);
-    EXPECT_EQ(picture::LoadPictureFile(Write(dir, "p", jpeg).toStdString()).size(), pattern.size());
-    EXPECT_EQ(picture::LoadPictureFile(Write(dir, "p", gif).toStdString()).size(), QSize(300, 200));
+    const auto load = [&](const QByteArray& bytes) { return picture::LoadPictureFile(Write(dir, "p", bytes).toStdString()); };
+    EXPECT_EQ(load(bmp), pattern);
+    EXPECT_TRUE(load(jpeg).size() == pattern.size() && load(gif).size() == QSize(300, 200));
     // An RLE8 bitmap of 30000 x 30000 that ends at once: 60 bytes that would decode to 3.6 GB.
     QByteArray bomb = Encoded(QImage(16, 16, QImage::Format_Indexed8), "BMP");
     for (int at : {18, 22}) qToLittleEndian(uint32_t(30000), bomb.data() + at); // width, height

@@ -4,7 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
+#include <iterator>
+#include <tuple>
 
 using namespace quelm;
 namespace fs = std::filesystem;
@@ -20,17 +21,13 @@ protected:
     void Put(const std::string& bytes) { std::ofstream(ini, std::ios::binary) << bytes; }
     std::string Bytes() {
         std::ifstream in(ini, std::ios::binary);
-        std::ostringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
+        return {std::istreambuf_iterator<char>(in), {}};
     }
     QString MakeFile(const std::string& name) {
-        fs::path p = folder / name;
-        std::ofstream(p) << "x";
-        return QString::fromStdString(p.string());
+        std::ofstream(folder / name) << "x";
+        return QString::fromStdString((folder / name).string());
     }
-    Settings Loaded() {
-        Settings s;
+    Settings Loaded(Settings s = {}) {
         LoadSettings(s, ini);
         return s;
     }
@@ -43,17 +40,11 @@ const std::string kBgmFileKey = "BGM\xCC\xA7\xB2\xD9";      // BGMﾌｧｲﾙ
 
 } // namespace
 
-TEST_F(SettingsFile, NoFileGivesTheDefaults) {
+// What older copies of the program read and write: code page 932 keys, in this order,
+// numbers with a leading blank when not negative.
+TEST_F(SettingsFile, NoFileGivesTheDefaultsAndSavingWritesShiftJisKeysInOrderWithLeadingBlanks) {
     Settings s = Loaded();
-    EXPECT_EQ(s.PicKind, 0);
-    for (int i = 1; i <= 6; ++i) EXPECT_TRUE(s.PicPath[i].isEmpty());
-    EXPECT_EQ(s.BGMKind, 0);
-    EXPECT_EQ(s.BGMRepeat, 0);
-    EXPECT_TRUE(s.BGMFile.isEmpty());
-}
-
-TEST_F(SettingsFile, SavingWritesShiftJisKeysInOrderWithLeadingBlanks) {
-    Settings s;
+    EXPECT_TRUE(s.PicKind == 0 && s.BGMKind == 0 && s.BGMRepeat == 0 && s.BGMFile.isEmpty() && s.PicPath[1].isEmpty());
     s.PicKind = 1;
     s.BGMKind = 2;
     s.BGMRepeat = -1;
@@ -73,12 +64,10 @@ TEST_F(SettingsFile, PictureKindIsRoundedDownAndKeptOnlyWhenItIsANumberInRange) 
         Put("[Section]\n" + kPicKindKey + "=" + c.text + "\n");
         EXPECT_EQ(Loaded().PicKind, c.want) << "text '" << c.text << "'";
     }
-    // Text that is not a number leaves the value as it was.
+    Put("[Section]\n" + kPicKindKey + "=abc\n");
     Settings s;
     s.PicKind = 1;
-    Put("[Section]\n" + kPicKindKey + "=abc\n");
-    LoadSettings(s, ini);
-    EXPECT_EQ(s.PicKind, 1);
+    EXPECT_EQ(Loaded(s).PicKind, 1); // text that is not a number leaves the value as it was
 }
 
 TEST_F(SettingsFile, PathsNamingNoUsableFileAreDropped) {
@@ -96,20 +85,13 @@ TEST_F(SettingsFile, PathsNamingNoUsableFileAreDropped) {
 }
 
 TEST_F(SettingsFile, AMissingMusicFileSwitchesFileMusicOffButNotTheCd) {
-    const std::string gone = (folder / "gone.mp3").string();
-    Put("[Section]\n" + kBgmKindKey + "=2\n" + kBgmFileKey + "=" + gone + "\n");
-    Settings s = Loaded();
-    EXPECT_EQ(s.BGMKind, 0);
-    EXPECT_TRUE(s.BGMFile.isEmpty());
-    Put("[Section]\n" + kBgmKindKey + "=1\n" + kBgmFileKey + "=" + gone + "\n");
-    s = Loaded();
-    EXPECT_EQ(s.BGMKind, 1);
-    EXPECT_TRUE(s.BGMFile.isEmpty());
-    const QString song = MakeFile("song.mp3");
-    Put("[Section]\n" + kBgmKindKey + "=2\n" + kBgmFileKey + "=" + song.toStdString() + "\n");
-    s = Loaded();
-    EXPECT_EQ(s.BGMKind, 2);
-    EXPECT_EQ(s.BGMFile, song);
+    const QString gone = QString::fromStdString((folder / "gone.mp3").string()), song = MakeFile("song.mp3");
+    for (const auto& [kind, file, kindAfter, fileAfter] : {std::tuple{2, gone, 0, QString()}, {1, gone, 1, QString()}, {2, song, 2, song}}) {
+        Put("[Section]\n" + kBgmKindKey + "=" + std::to_string(kind) + "\n" + kBgmFileKey + "=" + file.toStdString() + "\n");
+        const Settings s = Loaded();
+        EXPECT_EQ(s.BGMKind, kindAfter) << kind << file.toStdString();
+        EXPECT_EQ(s.BGMFile, fileAfter);
+    }
 }
 
 TEST_F(SettingsFile, OnlyTheFirst255BytesOfAValueAreSeen) {
@@ -122,10 +104,7 @@ TEST_F(SettingsFile, OnlyTheFirst255BytesOfAValueAreSeen) {
 // (the second writing the same bytes), whether code page 932 holds them, holds them one
 // way only, or cannot hold them (then the file is UTF-8, with its byte-order mark).
 TEST_F(SettingsFile, PathsComeBackUnchangedAfterTwoSaves) {
-    const struct {
-        const char* name;
-        bool utf8;
-    } rows[] = {
+    const struct { const char* name; bool utf8; } rows[] = {
         {"写真.jpg", false}, {"写真〜2020.jpg", true}, {"a−b.jpg", true}, {"¥100.jpg", true},
         {"‖‾.jpg", true},   {"¢£¬.jpg", true},      {"🎵 简体.mp3", true},
         {"ﾃｩ.jpg", false}, // C3 A9, valid UTF-8, but the key names are not: the file reads right

@@ -66,20 +66,15 @@ TEST(Motion, TwoReversalsInOneTickKeepTheSecondTurningSpeed) {
     EXPECT_EQ(m.random.Next(), draws.Next()) << "exactly two draws were taken";
 }
 
-TEST(Motion, TwoRunsFollowTheSamePathInsideTheBounds) {
-    ViewMotion a, b;
-    a.Start();
-    b.Step(); // a different history before the start changes nothing
-    b.Start();
+TEST(Motion, TheEyeStaysWithinOneTicksOvershootOfTheBounds) {
+    ViewMotion m;
+    m.Start();
     for (int tick = 0; tick < 1'000'000; ++tick) {
-        a.Step();
-        b.Step();
-        ASSERT_TRUE(a.eye.EyeX == b.eye.EyeX && a.eye.EyeY == b.eye.EyeY && a.eye.EyeZ == b.eye.EyeZ &&
-                    a.eye.EyeYaw == b.eye.EyeYaw) << "tick " << tick;
-        // One tick's overshoot (speeds below 0.1) beyond the bounds at most.
-        ASSERT_LT(std::fabs(a.eye.EyeX), 6.1f) << tick;
-        ASSERT_LT(std::fabs(a.eye.EyeZ), 7.1f) << tick;
-        ASSERT_TRUE(a.eye.EyeY > -0.6f && a.eye.EyeY < 8.1f) << tick;
+        m.Step();
+        // Speeds are below 0.1.
+        ASSERT_LT(std::fabs(m.eye.EyeX), 6.1f) << tick;
+        ASSERT_LT(std::fabs(m.eye.EyeZ), 7.1f) << tick;
+        ASSERT_TRUE(m.eye.EyeY > -0.6f && m.eye.EyeY < 8.1f) << tick;
     }
 }
 

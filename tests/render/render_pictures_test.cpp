@@ -78,8 +78,11 @@ QImage DrawFrom(const Walls& walls, QSize size, EyeState eye) {
     renderer.Scene().RenderFrame(eye);
     QImage frame;
     EXPECT_FALSE(d3d::Failed(renderer.Device()->GetFrontBuffer(frame)));
-    renderer.ReleaseVertexBuffer();
-    renderer.ReleaseDevice();
+    for (int twice = 0; twice < 2; ++twice) { // released objects are marked absent
+        renderer.ReleaseVertexBuffer();
+        renderer.ReleaseDevice();
+    }
+    renderer.Tick(); // a tick without a device draws nothing and goes on
     return frame.convertToFormat(QImage::Format_RGB32);
 }
 

@@ -119,6 +119,7 @@ TEST_F(Program, WithoutOpenGLATerminationWhileTheDeviceMessageIsUpEndsTheShow) {
     show->terminate();
     EXPECT_TRUE(show->waitForFinished(3000));
     EXPECT_LT(t.elapsed(), 1000);
+    EXPECT_EQ(show->exitCode(), 0);
     EXPECT_FALSE(WallFilesPresent());
 }
 

@@ -33,9 +33,6 @@ protected:
         for (int y = 0; y < height(); y += 32)
             for (int x = 0; x < width(); x += 32)
                 p.fillRect(x, y, 32, 32, ((x + y) / 32) % 2 ? QColor(200, 40, 40) : QColor(30, 30, 160));
-        p.setPen(Qt::white);
-        p.setFont(QFont("DejaVu Sans", 40));
-        p.drawText(QRect(QPoint(0, 0), size()), Qt::AlignCenter, "HOST");
     }
 };
 

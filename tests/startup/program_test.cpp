@@ -42,15 +42,11 @@ protected:
     }
 };
 
-TEST_F(Program, RecordingWritesTheChosenFramesAndEveryTicksEye) {
+TEST_F(Program, RecordingWritesTheChosenFramesAtTheChosenSize) {
     const QString out = dir.filePath("rec");
     EXPECT_EQ(RunToEnd({"--record", out, "--size", "64x48", "--ticks", "5", "--frames", "2,5"}, 30000), 0);
     EXPECT_EQ(QImage(out + "/frame-000005.png").size(), QSize(64, 48));
     EXPECT_TRUE(QFile::exists(out + "/frame-000002.png"));
-    EXPECT_FALSE(QFile::exists(out + "/frame-000003.png"));
-    QFile eye(out + "/eye.txt");
-    ASSERT_TRUE(eye.open(QIODevice::ReadOnly));
-    EXPECT_EQ(eye.readAll().count('\n'), 6) << "ticks 0 to 5";
     EXPECT_EQ(RunToEnd({"--record", out, "--size", "0x0"}), 2);
 }
 

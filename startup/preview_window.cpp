@@ -20,6 +20,7 @@ bool PreviewWindow::Embed() {
     if (!host) return false;
     host->setParent(nullptr);
     setParent(host);
+    ownWindow_ = static_cast<uint32_t>(winId());
     setGeometry(0, 0, rect->width(), rect->height());
     show();
     watch_.start();
@@ -30,7 +31,8 @@ void PreviewWindow::WatchHost() {
     auto rect = x11::WindowRect(host_);
     // The preview ends when its host goes away, or when the host destroys the preview's
     // own window and lives on.
-    if (!rect || !x11::IsWindow(static_cast<x11::WindowId>(winId()))) {
+    // The id is the one taken at embedding: asking Qt again would make a new window.
+    if (!rect || !x11::IsWindow(ownWindow_)) {
         watch_.stop();
         emit HostGone();
         return;

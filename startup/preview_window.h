@@ -33,6 +33,7 @@ private:
     void WatchHost();
 
     uint32_t host_;
+    uint32_t ownWindow_ = 0; // our window's X id, once embedded
     QImage picture_;
     QTimer watch_;
 };

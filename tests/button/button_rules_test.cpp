@@ -1,12 +1,10 @@
 // The push button's rules driven without a display: event sequences and the paints and
-// clicks they give, the gradient's ends, and the six state pictures.
+// clicks they give, and the gradient's ends.
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <QStringList>
 
 #include "button/button_rules.h"
-#include "button/state_pictures.h"
 
 using namespace quelm;
 
@@ -81,20 +79,5 @@ TEST(Gradient, NormalRunsWhiteToLavenderAndInvertedTheReverse)
         const GradientEnds ends = GradientColours(inverted);
         EXPECT_EQ(rgb(GradientRow(ends, 0, 25)), inverted ? 0xC6C5D7 : 0xFFFFFF);
         EXPECT_EQ(rgb(GradientRow(ends, 24, 25)), inverted ? 0xFFFFFF : 0xC6C5D7);
-    }
-}
-
-TEST(StatePictures, CommittedFilesAndCompiledResourcesAreTheDrawnPictures)
-{
-    const QString root = QString::fromLocal8Bit(qgetenv("QUELM_SOURCE_DIR"));
-    ASSERT_FALSE(root.isEmpty());
-    for (ButtonPicture p : {ButtonPicture::Normal, ButtonPicture::HighLight, ButtonPicture::HighLightSelect,
-                            ButtonPicture::Pressed, ButtonPicture::Disable, ButtonPicture::Selected}) {
-        const QImage drawn = DrawStatePicture(p);
-        ASSERT_EQ(drawn.size(), QSize(64, 25)) << PictureName(p);
-        const QImage stored(root + "/assets/button/" + PictureName(p) + ".png");
-        EXPECT_EQ(stored.convertToFormat(drawn.format()), drawn)
-            << PictureName(p) << ": regenerate with quelm_make_button_pictures";
-        EXPECT_EQ(QImage(StatePictureResource(p)).convertToFormat(drawn.format()), drawn) << PictureName(p);
     }
 }

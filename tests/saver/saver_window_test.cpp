@@ -18,11 +18,23 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-class RecordingRenderer : public ShowRenderer {
-public:
-    explicit RecordingRenderer(Log& log) : log_(log) {}
-    std::string failOn; // a call that throws, as a failing step would
-    int ticks = 0;
+// Stands in for the renderer and the music, logging their calls in order. A call named in
+// `failOn` throws, as a failing step would; "Tick" fails every frame from the second on.
+class Show : public ::testing::Test, public ShowRenderer, public ShowMusic {
+protected:
+    Log log;
+    std::string failOn;
+    int ticks = 0, polls = 0, keeps = 0;
+    bool keepPolling = true;
+    Settings settings;
+    QTemporaryDir dir;
+    int ended = 0;
+    std::unique_ptr<SaverWindow> window;
+
+    void Note(const std::string& call) {
+        log.push_back(call);
+        if (call == failOn) throw std::runtime_error(call);
+    }
     void CaptureDesktopWalls() override { Note("CaptureDesktopWalls"); }
     void PrepareUserWalls() override { Note("PrepareUserWalls"); }
     bool InitDevice(QWindow&) override { Note("InitDevice"); return true; }
@@ -34,42 +46,14 @@ public:
     }
     void ReleaseVertexBuffer() override { Note("ReleaseVertexBuffer"); }
     void ReleaseDevice() override { Note("ReleaseDevice"); }
-
-private:
-    void Note(const std::string& call) {
-        log_.push_back(call);
-        if (call == failOn) throw std::runtime_error(call);
-    }
-    Log& log_;
-};
-
-class RecordingMusic : public ShowMusic {
-public:
-    explicit RecordingMusic(Log& log) : log_(log) {}
-    bool keepPolling = true;
-    int polls = 0, keeps = 0;
-    void CDOpen() override { log_.push_back("CDOpen"); }
+    void CDOpen() override { Note("CDOpen"); }
     bool CDPoll() override { ++polls; return keepPolling; }
-    void CDClose() override { log_.push_back("CDClose"); }
-    void MP3Open() override { log_.push_back("MP3Open"); }
+    void CDClose() override { Note("CDClose"); }
+    void MP3Open() override { Note("MP3Open"); }
     void MP3Keep() override { ++keeps; }
-    void MP3Close() override { log_.push_back("MP3Close"); }
-    void WAVStart() override { log_.push_back("WAVStart"); }
-    void WAVStop() override { log_.push_back("WAVStop"); }
-
-private:
-    Log& log_;
-};
-
-class Show : public ::testing::Test {
-protected:
-    Log log;
-    Settings settings;
-    RecordingRenderer renderer{log};
-    RecordingMusic music{log};
-    QTemporaryDir dir;
-    int ended = 0;
-    std::unique_ptr<SaverWindow> window;
+    void MP3Close() override { Note("MP3Close"); }
+    void WAVStart() override { Note("WAVStart"); }
+    void WAVStop() override { Note("WAVStop"); }
 
     SaverWindow& Make(bool cursorHidden = false) {
         SaverOptions options;
@@ -77,35 +61,30 @@ protected:
         options.cursorHiddenAtStart = cursorHidden;
         options.grabInput = false;
         options.endProgram = [this] { ++ended; };
-        window = std::make_unique<SaverWindow>(settings, renderer, music, options);
+        window = std::make_unique<SaverWindow>(settings, *this, *this, options);
         return *window;
     }
-    SaverWindow& Loaded(bool cursorHidden = false) {
+    SaverWindow& Loaded(bool cursorHidden = false, bool clearLog = true) {
         SaverWindow& w = Make(cursorHidden);
         w.Load();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
-        log.clear();
+        if (clearLog) log.clear();
         return w;
     }
-    void SetAllPaths() {
-        for (int i = 1; i <= 6; ++i) settings.PicPath[i] = QStringLiteral("/p%1.jpg").arg(i);
-    }
+    QString Wall(int i) const { return QString::fromStdString(WallFile(dir.path().toStdString(), i).string()); }
     void PlantWallFiles() {
-        for (int i = 1; i <= 6; ++i) {
-            QFile f(QString::fromStdString(WallFile(dir.path().toStdString(), i).string()));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        }
+        for (int i = 1; i <= 6; ++i) ASSERT_TRUE(QFile(Wall(i)).open(QIODevice::WriteOnly));
     }
     int WallFilesLeft() {
         int n = 0;
-        for (int i = 1; i <= 6; ++i) n += QFile::exists(QString::fromStdString(WallFile(dir.path().toStdString(), i).string()));
+        for (int i = 1; i <= 6; ++i) n += QFile::exists(Wall(i));
         return n;
     }
 };
 
 } // namespace
 
-TEST_F(Show, LoadRunsItsStepsInOrderAndShowsTheWindowLast) {
+TEST_F(Show, LoadRunsItsStepsInOrderShowsTheWindowLastAndStartsItsTimers) {
     settings.BGMKind = kBgmCd;
     SaverWindow& w = Make();
     EXPECT_EQ(w.title(), "Quib_Main");
@@ -113,96 +92,75 @@ TEST_F(Show, LoadRunsItsStepsInOrderAndShowsTheWindowLast) {
     w.Load();
     EXPECT_EQ(log, (Log{"CaptureDesktopWalls", "CDOpen", "InitDevice", "BuildBoxVertices", "InitScene", "StartMotion"}));
     EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(w.Timer2Active());
-    EXPECT_FALSE(w.Timer1Active());
-    EXPECT_TRUE(w.Timer3Active());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return renderer.ticks >= 3; }, 2000)) << "the frame timer ticks";
     EXPECT_EQ(w.geometry(), QGuiApplication::primaryScreen()->geometry());
+    EXPECT_FALSE(w.Timer1Active());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 3 && polls >= 2; }, 2000)) << "frames, CD polls";
+    EXPECT_TRUE(w.Timer2Active() && w.Timer3Active());
 }
 
-TEST_F(Show, PictureSourceFallsBackToTheDesktopWhenAPathIsEmpty) {
-    settings.PicKind = kPicFiles;
-    SetAllPaths();
-    settings.PicPath[3].clear();
-    Make().Load();
-    EXPECT_EQ(log.front(), "CaptureDesktopWalls");
-    EXPECT_EQ(settings.PicKind, kPicDesktop);
+// Six picture files, or the desktop when a path is empty; kind 2 prepares no walls.
+TEST_F(Show, PictureSourceIsTheFilesTheDesktopOrNeither) {
+    const std::tuple<int, bool, const char*, int> rows[] = {
+        {kPicFiles, true, "PrepareUserWalls", kPicFiles}, {kPicFiles, false, "CaptureDesktopWalls", kPicDesktop},
+        {2, true, "InitDevice", 2}};
+    for (const auto& [kind, allPaths, first, kindAfter] : rows) {
+        settings.PicKind = kind;
+        for (int i = 1; i <= 6; ++i) settings.PicPath[i] = QStringLiteral("/p%1.jpg").arg(i);
+        if (!allPaths) settings.PicPath[3].clear();
+        log.clear();
+        Make().Load();
+        EXPECT_EQ(log.front(), first);
+        EXPECT_EQ(settings.PicKind, kindAfter);
+    }
 }
 
-TEST_F(Show, PictureSourceOfSixFilesOrOfNeither) {
-    settings.PicKind = kPicFiles;
-    SetAllPaths();
-    Make().Load();
-    EXPECT_EQ(log.front(), "PrepareUserWalls");
-    EXPECT_EQ(settings.PicKind, kPicFiles);
-    log.clear();
-    settings.PicKind = 2;
-    Make().Load();
-    EXPECT_EQ(log.front(), "InitDevice") << "kind 2 prepares no walls";
-}
-
-TEST_F(Show, MusicFileTypeIsToldByItsExtensionWhateverItsCase) {
+// The music file's type is told by its extension, whatever its case; MP3 is kept alive. A
+// close from the system skips the renderer's release, stops the music and removes the walls.
+TEST_F(Show, MusicFileTypeIsToldByItsExtensionAndACloseStopsThatMusic) {
     settings.BGMKind = kBgmFile;
-    settings.BGMFile = "/m/song.Mp3";
-    SaverWindow& mp3 = Make();
-    mp3.Load();
-    EXPECT_EQ(log[1], "MP3Open");
-    EXPECT_TRUE(mp3.Timer1Active());
-    EXPECT_FALSE(mp3.Timer2Active());
-
-    log.clear();
-    settings.BGMFile = "/m/loop.WAV";
-    SaverWindow& wav = Make();
-    wav.Load();
-    EXPECT_EQ(log[1], "WAVStart");
-    EXPECT_FALSE(wav.Timer1Active());
-
-    log.clear();
-    settings.BGMFile = "/m/song.wma";
-    SaverWindow& wma = Make();
-    wma.Load();
-    EXPECT_EQ(log[1], "InitDevice");
-    EXPECT_FALSE(wma.Timer1Active() || wma.Timer2Active());
-
-    EXPECT_EQ(MusicFileTypeOf("x.mp3"), MusicFileType::Mp3);
-    EXPECT_EQ(MusicFileTypeOf("mp3"), MusicFileType::Mp3);
-    EXPECT_EQ(MusicFileTypeOf("p3"), MusicFileType::None);
-    EXPECT_EQ(MusicFileTypeOf(""), MusicFileType::None);
+    const std::tuple<const char*, const char*, bool, Log> rows[] = {
+        {"/m/song.Mp3", "MP3Open", true, {"MP3Close"}}, {"mp3", "MP3Open", true, {"MP3Close"}},
+        {"/m/loop.WAV", "WAVStart", false, {"WAVStop"}}, {"/m/song.wma", "InitDevice", false, {}},
+        {"p3", "InitDevice", false, {}},                 {"", "InitDevice", false, {}}};
+    for (const auto& [file, call, mp3, closing] : rows) {
+        settings.BGMFile = file;
+        PlantWallFiles();
+        log.clear();
+        keeps = 0;
+        SaverWindow& w = Loaded(false, false);
+        EXPECT_EQ(log[1], call) << file;
+        EXPECT_EQ(w.Timer1Active(), mp3) << file;
+        EXPECT_FALSE(w.Timer2Active()) << file;
+        EXPECT_TRUE(!mp3 || QTest::qWaitFor([&] { return keeps >= 1; }, 3000)) << file;
+        log.clear();
+        w.close();
+        EXPECT_EQ(log, closing) << file;
+        EXPECT_EQ(WallFilesLeft(), 0) << file;
+    }
 }
 
 TEST_F(Show, AFailingStepIsReportedOnceAndTheNextOnesRun) {
-    renderer.failOn = "InitDevice";
+    failOn = "InitDevice";
     SaverWindow& w = Make();
     testing::internal::CaptureStderr();
     w.Load();
     EXPECT_EQ(log, (Log{"CaptureDesktopWalls", "InitDevice", "BuildBoxVertices", "InitScene", "StartMotion"}));
     EXPECT_TRUE(w.Timer3Active());
-    renderer.failOn = "Tick"; // every frame fails from the second on: one report
-    EXPECT_TRUE(QTest::qWaitFor([&] { return renderer.ticks >= 5; }, 5000));
+    failOn = "Tick"; // every frame fails from the second on: one report
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 5; }, 5000));
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "quelm: making the 3D device: InitDevice\nquelm: drawing a frame: no frame\n");
 }
 
 TEST_F(Show, CdPollingStopsForGoodWhenAPollFailsAndThenTheCloseLeavesTheCdAlone) {
     settings.BGMKind = kBgmCd;
-    music.keepPolling = false;
+    keepPolling = false;
     SaverWindow& w = Loaded();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !w.Timer2Active(); }, 2000));
-    EXPECT_EQ(music.polls, 1);
+    EXPECT_EQ(polls, 1);
     w.close();
     EXPECT_EQ(log, Log{}) << "no CDClose";
     EXPECT_EQ(ended, 1);
-}
-
-TEST_F(Show, MusicTimersDriveThePollAndTheKeepAlive) {
-    settings.BGMKind = kBgmCd;
-    SaverWindow& cd = Loaded();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return music.polls >= 2; }, 2000));
-    EXPECT_TRUE(cd.Timer2Active());
-    settings.BGMKind = kBgmFile;
-    settings.BGMFile = "/m/a.mp3";
-    Loaded();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return music.keeps >= 1; }, 3000));
 }
 
 TEST_F(Show, AClickReleasesTheRendererThenTheCloseStopsMusicAndRemovesWalls) {
@@ -214,6 +172,10 @@ TEST_F(Show, AClickReleasesTheRendererThenTheCloseStopsMusicAndRemovesWalls) {
     EXPECT_EQ(WallFilesLeft(), 0);
     EXPECT_EQ(ended, 1);
     EXPECT_FALSE(w.Timer2Active() || w.Timer3Active());
+    w.close(); // the close request runs once
+    w.EndShow();
+    EXPECT_EQ(log.size(), 3u);
+    EXPECT_EQ(ended, 1);
 }
 
 TEST_F(Show, CharacterKeysEndTheShowAndOtherKeysAndMouseMovesDoNot) {
@@ -237,19 +199,6 @@ TEST_F(Show, CharacterKeysEndTheShowAndOtherKeysAndMouseMovesDoNot) {
     }
 }
 
-TEST_F(Show, CloseFromTheSystemSkipsTheRendererReleaseAndStopsTheFileMusic) {
-    settings.BGMKind = kBgmFile;
-    settings.BGMFile = "/m/loop.wav";
-    PlantWallFiles();
-    SaverWindow& w = Loaded();
-    w.close();
-    EXPECT_EQ(log, Log{"WAVStop"});
-    EXPECT_EQ(WallFilesLeft(), 0);
-    settings.BGMFile = "/m/song.mp3";
-    Loaded().close();
-    EXPECT_EQ(log, Log{"MP3Close"});
-}
-
 TEST_F(Show, ThePointerIsShownAgainOnlyWhenItWasHiddenAtStart) {
     const int before = platform::CursorCounter();
     Loaded(false).close();
@@ -257,16 +206,6 @@ TEST_F(Show, ThePointerIsShownAgainOnlyWhenItWasHiddenAtStart) {
     platform::ShowCursor(false);
     Loaded(true).close();
     EXPECT_EQ(platform::CursorCounter(), before);
-}
-
-TEST_F(Show, TheCloseRequestRunsOnce) {
-    settings.BGMKind = kBgmCd;
-    SaverWindow& w = Loaded();
-    w.EndShow();
-    w.close();
-    w.EndShow();
-    EXPECT_EQ(log, (Log{"ReleaseVertexBuffer", "ReleaseDevice", "CDClose"}));
-    EXPECT_EQ(ended, 1);
 }
 
 int main(int argc, char** argv) {

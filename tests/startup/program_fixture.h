@@ -2,28 +2,37 @@
 // files beside itself), processes that are killed if a test leaves them running, and
 // looks at the X server's windows.
 #pragma once
-#include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
+#include <QImage>
 #include <QProcess>
+#include <QScreen>
 #include <QSize>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
-#include <functional>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
 namespace quelm::testing {
 
-// Polls an outside process's doing until `cond` holds or `ms` pass.
-inline bool WaitFor(const std::function<bool()>& cond, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        if (cond()) return true;
-        QTest::qWait(20);
-    }
-    return cond();
+// A look at the screen: window `id`, or an area of the whole screen (id 0).
+inline QImage Grab(uint32_t id, const QRect& area = QRect(0, 0, -1, -1)) {
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(id, area.x(), area.y(), area.width(), area.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// The share of the pixels of two pictures of one size that differ noticeably.
+inline double Differing(const QImage& a, const QImage& b) {
+    long long n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            n += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q)) > 30;
+        }
+    return double(n) / (double(a.width()) * a.height());
 }
 
 // The child windows of `parent`, with their sizes; `destroy` destroys them first.
@@ -47,25 +56,9 @@ inline std::vector<QSize> ChildSizes(uint32_t parent, bool destroy = false) {
 
 // Whether the process `pid` shows a top-level window of its own (one a user could see).
 inline bool ShowsAWindow(qint64 pid) {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 11, "_NET_WM_PID"), nullptr);
-    bool shows = false;
-    if (auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr); tree && atom) {
-        xcb_window_t* kids = xcb_query_tree_children(tree);
-        for (int i = 0; i < xcb_query_tree_children_length(tree) && !shows; ++i) {
-            auto* attr = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, kids[i]), nullptr);
-            auto* prop = xcb_get_property_reply(c, xcb_get_property(c, 0, kids[i], atom->atom, XCB_ATOM_CARDINAL, 0, 1), nullptr);
-            shows = attr && attr->map_state == XCB_MAP_STATE_VIEWABLE && prop && xcb_get_property_value_length(prop) == 4 &&
-                    *static_cast<uint32_t*>(xcb_get_property_value(prop)) == static_cast<uint32_t>(pid);
-            std::free(attr);
-            std::free(prop);
-        }
-        std::free(tree);
-    }
-    std::free(atom);
-    xcb_disconnect(c);
-    return shows;
+    QProcess x;
+    x.start("xdotool", {"search", "--maxdepth", "1", "--onlyvisible", "--pid", QString::number(pid)});
+    return x.waitForFinished(5000) && x.exitCode() == 0;
 }
 
 class ProgramCopy : public ::testing::Test {
@@ -97,11 +90,9 @@ protected:
         return running.back().get();
     }
     // Runs to its end; the exit code, or -1 when it still ran after `ms`.
-    int RunToEnd(const QStringList& args, int ms = 5000, QByteArray* out = nullptr) {
+    int RunToEnd(const QStringList& args, int ms = 5000) {
         QProcess* p = Start(args);
-        if (!p->waitForFinished(ms)) return -1;
-        if (out) *out = p->readAllStandardOutput();
-        return p->exitCode();
+        return p->waitForFinished(ms) ? p->exitCode() : -1;
     }
     void WriteIni(const QByteArray& bytes) {
         QFile ini(dir.filePath("Quelm.ini"));

@@ -278,7 +278,9 @@ TEST_F(QuibPTest, ThumbnailsOfChosenPicturesAndDesktopCaptureKeepsAllSixPaths) {
     for (int n = 1; n <= 6; ++n) {
         EXPECT_EQ(PathField(n)->text(), paths[n - 1]);
         EXPECT_EQ(Stored(PathKey(n)), paths[n - 1]);
-        if (n < 6) EXPECT_EQ(Thumb(n).pixel(2, 2), qRgb(255, 0, 0)) << n;
+        if (n < 6) {
+            EXPECT_EQ(Thumb(n).pixel(2, 2), qRgb(255, 0, 0)) << n;
+        }
     }
 }
 

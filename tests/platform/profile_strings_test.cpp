@@ -114,6 +114,8 @@ TEST(ProfileText, WritesReadBackAsWrittenAndChangeNoOtherLine) {
         const QString section = QString::fromUtf8(r.section), key = QString::fromUtf8(r.key), value = QString::fromUtf8(r.value);
         EXPECT_EQ(text.Write(section, key, value), r.after.has_value());
         EXPECT_EQ(text.Bytes(), r.after.value_or(r.before));
-        if (r.after) EXPECT_EQ(text.Get(section, key, QString(), 256), value);
+        if (r.after) {
+            EXPECT_EQ(text.Get(section, key, QString(), 256), value);
+        }
     }
 }

@@ -174,8 +174,22 @@ protected:
     Settings settings;
     std::unique_ptr<mm::Multimedia> media = mm::MakeSystemMultimedia();
     MonitorRecorder recorder;
+    BackgroundMusic music{settings, *media};
+    const QString mp3 = dir.filePath("song.mp3"), wav = dir.filePath("loop.wav");
+    QTimer keep;  // the show's MP3 timer
 
     void SetUp() override { UseDisc(1.0, 0); }
+    // A 700 Hz MP3 and a looping 600 Hz WAV, played and kept going as the show does.
+    void PlayFileAndWav(double mp3Seconds, double wavSeconds) {
+        ASSERT_TRUE(MakeToneMp3(mp3.toStdString(), 700, mp3Seconds));
+        WriteToneWav(wav.toStdString(), 600, wavSeconds);
+        settings.BGMFile = mp3;
+        music.MP3Open();
+        settings.BGMFile = wav;
+        music.WAVStart();
+        QObject::connect(&keep, &QTimer::timeout, [this] { music.MP3Keep(); });
+        keep.start(kMp3TimerMs);
+    }
     void UseDisc(double secondsPerTrack, int repeat) {
         settings.BGMKind = kBgmCd;
         settings.BGMRepeat = repeat;
@@ -183,7 +197,7 @@ protected:
     }
     static QString Open(const QString& path) { return "open \"" + path + "\" type MPEGVideo Alias MP3Play"; }
     // Opens the music, keeps it going on its timer for `ms` (running `meddle` 700 ms in), closes it.
-    Heard Play(BackgroundMusic& music, int ms, const std::vector<double>& tones, std::function<void()> meddle = {}) {
+    Heard Play(int ms, const std::vector<double>& tones, std::function<void()> meddle = {}) {
         const bool cd = settings.BGMKind == kBgmCd;
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] { cd ? (void)(music.CDPoll() || (timer.stop(), false)) : music.MP3Keep(); });
@@ -201,28 +215,8 @@ protected:
 };
 
 
-// The command-string layer on its own: every command the music sends, replies cut to the
-// caller's buffer, and a number and a description for every failure.
-TEST_F(Music, TheDiscAnswersEveryQueryOfTheMusicAndPlaysWhereItIsTold) {
-    EXPECT_EQ(Send(*media, "open cdaudio").result, 0u);
-    EXPECT_EQ(Send(*media, "set cdaudio time format tmsf").result, 0u);
-    EXPECT_EQ(Send(*media, "status cdaudio number of tracks").text, "4");
-    EXPECT_EQ(Send(*media, "status cdaudio current track").text, "1");
-    EXPECT_EQ(Send(*media, "status cdaudio mode").text, "stopped");
-    EXPECT_EQ(Send(*media, "status cdaudio position track 3").text, "03:00:00:00");
-    EXPECT_EQ(Send(*media, "play cdaudio from 03:00:00:00").result, 0u);
-    EXPECT_EQ(Send(*media, "status cdaudio mode").text, "playing");
-    EXPECT_EQ(Send(*media, "status cdaudio current track").text, "3");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Send(*media, "status cdaudio current track").text == "4"; }, 3000));
-
-    // At the end of the disc it reports stopped; played again, it starts from the first track.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Send(*media, "status cdaudio mode").text == "stopped"; }, 3000));
-    EXPECT_EQ(Send(*media, "play cdaudio").result, 0u);
-    EXPECT_EQ(Send(*media, "status cdaudio current track").text, "1");
-    EXPECT_EQ(Send(*media, "close cdaudio").result, 0u);
-    EXPECT_EQ(Send(*media, "status cdaudio mode").result, mm::MCIERR_INVALID_DEVICE_NAME);
-}
-
+// The command-string layer on its own: replies cut to the caller's buffer, and a number and a
+// description for the failures the music acts on.
 TEST_F(Music, CutsTheReplyToTheBufferAndGivesEveryFailureANumberAndADescription) {
     ASSERT_EQ(Send(*media, "open cdaudio").result, 0u);
     std::array<char16_t, 4> small;
@@ -237,12 +231,7 @@ TEST_F(Music, CutsTheReplyToTheBufferAndGivesEveryFailureANumberAndADescription)
         {Open(dir.filePath("none.mp3")), mm::MCIERR_FILE_NOT_FOUND},
         {"", mm::MCIERR_MISSING_COMMAND_STRING},
         {"status MP3Play mode", mm::MCIERR_INVALID_DEVICE_NAME},
-        {"status cdaudio", mm::MCIERR_MISSING_PARAMETER},
-        {"status cdaudio position track 9", mm::MCIERR_OUTOFRANGE},
-        {"play cdaudio from Error:282", mm::MCIERR_BAD_INTEGER},
-        {"open cdaudio", mm::MCIERR_DEVICE_OPEN},
         {"open \"unclosed type MPEGVideo", mm::MCIERR_NO_CLOSING_QUOTE},
-        {"open \"a\"b type MPEGVideo", mm::MCIERR_EXTRA_CHARACTERS},
     };
     for (const auto& [command, expected] : failures) {
         SCOPED_TRACE(command.toStdString());
@@ -273,8 +262,7 @@ TEST_F(Music, APathWithADoubleQuoteFailsAndOpensNoOtherFile) {
 
 TEST_F(Music, RepeatTrackThreePlaysItAgainWithin200msOfTrackFour) {
     UseDisc(1.6, 3);
-    BackgroundMusic music(settings, *media);
-    const Heard heard = Play(music, 4600, kTrackTones);
+    const Heard heard = Play(4600, kTrackTones);
     EXPECT_EQ(heard.stretches.at(1).tone, 2);  // track 3 from the start
     int repeats = 0;
     for (size_t i = 0; i < heard.stretches.size(); ++i) {
@@ -292,8 +280,7 @@ TEST_F(Music, RepeatTrackThreePlaysItAgainWithin200msOfTrackFour) {
 
 TEST_F(Music, PlayThroughIsStartedAgainWithin200msAfterAnotherProgramStopsIt) {
     UseDisc(1.2, 0);
-    BackgroundMusic music(settings, *media);
-    const Heard heard = Play(music, 4400, kTrackTones, [&] { media->SendString("stop cdaudio", nullptr, 0); });
+    const Heard heard = Play(4400, kTrackTones, [&] { media->SendString("stop cdaudio", nullptr, 0); });
     // Track 1 until the stop, a short gap, track 1 on from where it stood, and on through the disc.
     const std::vector<Stretch>& s = heard.stretches;
     ASSERT_GE(s.size(), 7u);
@@ -307,8 +294,7 @@ TEST_F(Music, AnMp3ThatEndsStartsAgainFromItsBeginningWithinASecond) {
     settings.BGMKind = kBgmFile;
     settings.BGMFile = dir.path() + "/tone song.mp3";
     ASSERT_TRUE(MakeToneMp3(settings.BGMFile.toStdString(), 700, 1.0));
-    BackgroundMusic music(settings, *media);
-    const Heard heard = Play(music, 4000, {700});
+    const Heard heard = Play(4000, {700});
     int plays = 0;
     for (size_t i = 0; i < heard.stretches.size(); ++i) {
         const Stretch& s = heard.stretches[i];
@@ -354,10 +340,7 @@ std::pair<const char*, int64_t> LongestCall(BackgroundMusic& music) {
 constexpr int64_t kLongestCallMs = 500;
 
 TEST_F(Music, AStoppedSoundServerHoldsUpNoCallOfTheMusic) {
-    settings.BGMFile = dir.path() + "/song.mp3";
-    ASSERT_TRUE(MakeToneMp3(settings.BGMFile.toStdString(), 700, 3.0));
-    BackgroundMusic music(settings, *media);
-    music.MP3Open();
+    PlayFileAndWav(3.0, 1.0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Send(*media, "status MP3Play position").text.toInt() > 200; }, 3000));
     const pid_t server = SoundServerPid();
     ASSERT_EQ(kill(server, SIGSTOP), 0);
@@ -367,17 +350,7 @@ TEST_F(Music, AStoppedSoundServerHoldsUpNoCallOfTheMusic) {
 }
 
 TEST_F(Music, FilesCutShortWhileTheyPlayCostNoProcessorTime) {
-    const QString mp3 = dir.path() + "/song.mp3", wav = dir.path() + "/loop.wav";
-    ASSERT_TRUE(MakeToneMp3(mp3.toStdString(), 700, 2.0));
-    WriteToneWav(wav.toStdString(), 600, 0.5);
-    BackgroundMusic music(settings, *media);
-    settings.BGMFile = mp3;
-    music.MP3Open();
-    settings.BGMFile = wav;
-    music.WAVStart();
-    QTimer keep;
-    QObject::connect(&keep, &QTimer::timeout, [&] { music.MP3Keep(); });
-    keep.start(kMp3TimerMs);
+    PlayFileAndWav(2.0, 0.5);
     QTest::qWait(300);
     std::filesystem::resize_file(mp3.toStdString(), 0);
     std::filesystem::resize_file(wav.toStdString(), 0);
@@ -389,45 +362,47 @@ TEST_F(Music, FilesCutShortWhileTheyPlayCostNoProcessorTime) {
     EXPECT_LT(used, 0.5);  // a spinning player takes a core
 }
 
-TEST_F(Music, TheDiscPassesOverDataTracksAndACutImageEndsThePolling) {
+// The queries the music makes, on a disc with a data track between two audio tracks.
+TEST_F(Music, TheDiscAnswersTheMusicPassesOverDataTracksAndACutImageEndsThePolling) {
     setenv(mm::kCdDeviceVariable, MakeDiscImage(dir.path().toStdString(), {500, 0, 1100}, 1.0).c_str(), 1);
     ASSERT_EQ(Send(*media, "open cdaudio").result, 0u);
     ASSERT_EQ(Send(*media, "set cdaudio time format tmsf").result, 0u);
+    EXPECT_EQ(Send(*media, "status cdaudio number of tracks").text, "3");
+    EXPECT_EQ(Send(*media, "status cdaudio current track").text, "1");
+    EXPECT_EQ(Send(*media, "status cdaudio mode").text, "stopped");
+    EXPECT_EQ(Send(*media, "status cdaudio position track 3").text, "03:00:00:00");
     EXPECT_EQ(Send(*media, "play cdaudio from 02:00:00:00").result, mm::MCIERR_OUTOFRANGE);  // data
     EXPECT_EQ(Send(*media, "play cdaudio from 03:00:00:00 to 03:00:01:00").result, 0u);  // to the disc's end
-    EXPECT_EQ(Send(*media, "play cdaudio from 01:00:00:00").result, 0u);
-    // Track 1 ends where the data track begins; played on, the disc goes on at track 3.
+    EXPECT_EQ(Send(*media, "status cdaudio mode").text, "playing");
+    EXPECT_EQ(Send(*media, "status cdaudio current track").text, "3");
+    // Stopped at the disc's end, played on it starts from track 1, which ends where the data
+    // track begins; played on, the disc goes on at track 3.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Send(*media, "status cdaudio mode").text == "stopped"; }, 3000));
+    EXPECT_EQ(Send(*media, "play cdaudio").result, 0u);
+    EXPECT_EQ(Send(*media, "status cdaudio current track").text, "1");
     ASSERT_TRUE(QTest::qWaitFor([&] { return Send(*media, "status cdaudio mode").text == "stopped"; }, 3000));
     EXPECT_EQ(Send(*media, "status cdaudio current track").text, "2");
     EXPECT_EQ(Send(*media, "play cdaudio").result, 0u);
     EXPECT_EQ(Send(*media, "status cdaudio current track").text, "3");
 
     // The image loses all but its first track while track 3 plays: the poll ends.
-    BackgroundMusic music(settings, *media);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] { music.CDPoll() || (poll.stop(), false); });
     poll.start(kCdTimerMs);
     std::filesystem::resize_file(dir.filePath("disc.bin").toStdString(), 75 * 2352);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !poll.isActive(); }, 3000));
     EXPECT_EQ(Send(*media, "status cdaudio mode").text, "not ready");
+    EXPECT_EQ(Send(*media, "close cdaudio").result, 0u);
+    EXPECT_EQ(Send(*media, "status cdaudio mode").result, mm::MCIERR_INVALID_DEVICE_NAME);
 }
 
 TEST_F(Music, AfterTheSoundServerRestartsTheWavTheMp3AndTheCdPlayAgain) {
     UseDisc(3.0, 0);
-    const QString mp3 = dir.path() + "/song.mp3", wav = dir.path() + "/loop.wav";
-    ASSERT_TRUE(MakeToneMp3(mp3.toStdString(), 700, 3.0));
-    WriteToneWav(wav.toStdString(), 600, 1.0);
-    BackgroundMusic music(settings, *media);
     music.CDOpen();
-    settings.BGMFile = mp3;
-    music.MP3Open();
-    settings.BGMFile = wav;
-    music.WAVStart();
-    QTimer poll, keep;  // the show's timers
+    PlayFileAndWav(3.0, 1.0);
+    QTimer poll;  // the show's CD timer
     QObject::connect(&poll, &QTimer::timeout, [&] { music.CDPoll(); });
-    QObject::connect(&keep, &QTimer::timeout, [&] { music.MP3Keep(); });
     poll.start(kCdTimerMs);
-    keep.start(kMp3TimerMs);
     auto heard = [&](const QString& device) {  // playing, and the server moves its position on
         int64_t last = -1;
         return QTest::qWaitFor([&] {

@@ -41,6 +41,14 @@ public:
         texture = made ? ++last_ : 0;
         return made ? hr : d3d::kErrInvalidData;
     }
+    d3d::HResult CreateTexture(uint32_t width, uint32_t height, d3d::TextureHandle& texture) override {
+        const d3d::HResult hr = log_.Record("CreateTexture", width, height);
+        texture = d3d::Failed(hr) ? 0 : ++last_;
+        return hr;
+    }
+    d3d::HResult CopyToTexture(d3d::TextureHandle t, uint32_t first, uint32_t rows, const void*, uint32_t) override {
+        return log_.Record("CopyToTexture", t, first, rows);
+    }
     d3d::HResult CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
                                     d3d::VertexBufferHandle& buffer) override {
         const d3d::HResult hr = log_.Record("CreateVertexBuffer", length, usage, fvf, pool);

@@ -89,6 +89,12 @@ inline constexpr uint32_t kFvfXyz = 0x002, kFvfTex1 = 0x100;
 inline constexpr uint32_t kUsageWriteOnly = 8;
 inline constexpr uint32_t kPoolManaged = 1;
 
+// The longest texture side a device in `mode` gives (less when the graphics driver allows
+// less): the screen's longer side. A wall seen whole never shows more texels across than
+// the screen has pixels, and without mipmaps more would only alias while costing memory (a
+// 12-megapixel photo would hold 48 MB a wall); a desktop capture always fits as it is.
+inline int MaxTextureSide(const DisplayMode& mode) { return int(mode.Width > mode.Height ? mode.Width : mode.Height); }
+
 // Device resources are named by handles; 0 names none.
 using TextureHandle = uint32_t;
 using VertexBufferHandle = uint32_t;
@@ -99,9 +105,17 @@ public:
 
     virtual HResult SetRenderState(RenderState state, uint32_t value) = 0;
     virtual HResult SetTextureStageState(uint32_t stage, TextureStageState type, uint32_t value) = 0;
-    // D3DXCreateTextureFromFile: one texture holding the whole picture (scaled down only when
-    // larger than the device allows), fully opaque.
+    // D3DXCreateTextureFromFile: one texture holding the whole picture, fully opaque; a side
+    // longer than the device allows (MaxTextureSide) is cut to it and the picture shrunk to
+    // fit by averaging (picture::Shrink, the loader's "triangle" filter).
     virtual HResult CreateTextureFromFile(const std::filesystem::path& file, TextureHandle& texture) = 0;
+    // CreateTexture: one level, X8R8G8B8, managed; its pixels are undefined until copied.
+    // Fails for a side above the device's limit.
+    virtual HResult CreateTexture(uint32_t width, uint32_t height, TextureHandle& texture) = 0;
+    // LockRect, copy, UnlockRect: `rowCount` rows of 32-bit pixels (0xAARRGGBB, alpha
+    // ignored) from `rows`, `bytesPerRow` apart, to the texture's rows from `firstRow` on.
+    virtual HResult CopyToTexture(TextureHandle texture, uint32_t firstRow, uint32_t rowCount, const void* rows,
+                                  uint32_t bytesPerRow) = 0;
     // length in bytes; fvf a vertex format code.
     virtual HResult CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
                                        VertexBufferHandle& buffer) = 0;

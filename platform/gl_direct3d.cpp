@@ -32,8 +32,9 @@ constexpr uint32_t kFvfXyzTex1 = kFvfXyz | kFvfTex1;
 constexpr uint32_t kXyzTex1Bytes = (3 + 2) * sizeof(float); // a position, one coordinate pair
 constexpr GLsizei kTexCoordOffset = 12;
 constexpr int kMinDepthBits = 16;
-constexpr int kRequestedDepthBits = 24;
+constexpr int kRequestedDepthBits = 16; // D3DFMT_D16, as the device asks
 constexpr uint32_t kTopDisable = 1;
+constexpr uint32_t kTexelBytes = 4; // X8R8G8B8
 
 using ClipControlFn = void (*)(GLenum origin, GLenum depth);
 
@@ -61,6 +62,7 @@ public:
 
     // Window device when `window` is given, otherwise off screen at `size`.
     HResult Create(QWindow* window, QSize size) {
+        displaySide_ = d3d::MaxTextureSide(DisplayMode{uint32_t(size.width()), uint32_t(size.height())});
         const QSurfaceFormat format = GlDeviceFormat();
         if (window) {
             // The window's visual must carry the depth buffer: recreate it when it was
@@ -186,23 +188,31 @@ public:
         QImage image = picture::LoadPictureFile(file);
         if (image.isNull())
             return kErrInvalidData;
-        GLint maxSize = 0;
-        gl_->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-        if (maxSize > 0 && (image.width() > maxSize || image.height() > maxSize))
-            image = image.scaled(std::min(image.width(), maxSize), std::min(image.height(), maxSize),
-                                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QSize fitted = picture::ShrinkSize(image.size(), MaxTextureSide());
+        if (fitted != image.size())
+            image = picture::Shrink(image, fitted);
         if (image.isNull())
             return kErrOutOfVideoMemory;
+        if (const HResult hr = CreateTexture(uint32_t(image.width()), uint32_t(image.height()), texture); Failed(hr))
+            return hr;
+        const HResult hr = CopyToTexture(texture, 0, uint32_t(image.height()), image.constBits(),
+                                         uint32_t(image.bytesPerLine()));
+        if (Failed(hr))
+            ReleaseTexture(texture);
+        return hr;
+    }
 
+    HResult CreateTexture(uint32_t width, uint32_t height, TextureHandle& texture) override {
+        texture = 0;
+        if (!MakeCurrent() || width == 0 || height == 0 || width > uint32_t(MaxTextureSide()) ||
+            height > uint32_t(MaxTextureSide()))
+            return kErrInvalidCall;
         GLuint id = 0;
         gl_->glGenTextures(1, &id);
         gl_->glBindTexture(GL_TEXTURE_2D, id);
-        gl_->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-        gl_->glPixelStorei(GL_UNPACK_ROW_LENGTH, image.bytesPerLine() / 4);
         // Row 0 of the picture (its top) is texture row 0, as in Direct3D.
-        gl_->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width(), image.height(), 0, GL_BGRA,
-                          GL_UNSIGNED_INT_8_8_8_8_REV, image.constBits());
-        gl_->glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        gl_->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(width), GLsizei(height), 0, GL_BGRA,
+                          GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
         // The top level only; coordinates wrap (Direct3D's default addressing).
         gl_->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
         gl_->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
@@ -215,9 +225,26 @@ public:
             return error == GL_OUT_OF_MEMORY ? kErrOutOfVideoMemory : kErrInvalidCall;
         }
         texture = ++lastHandle_;
-        textures_[texture] = Texture{id, 0, 0};
+        textures_[texture] = Texture{id, 0, 0, width, height};
         BindCurrentTexture();
         return kOk;
+    }
+
+    HResult CopyToTexture(TextureHandle texture, uint32_t firstRow, uint32_t rowCount, const void* rows,
+                          uint32_t bytesPerRow) override {
+        const auto found = textures_.find(texture);
+        if (found == textures_.end() || !rows || uint64_t(firstRow) + rowCount > found->second.height ||
+            bytesPerRow % kTexelBytes != 0 || bytesPerRow / kTexelBytes < found->second.width || !MakeCurrent())
+            return kErrInvalidCall;
+        gl_->glBindTexture(GL_TEXTURE_2D, found->second.id);
+        gl_->glPixelStorei(GL_UNPACK_ALIGNMENT, kTexelBytes);
+        gl_->glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(bytesPerRow / kTexelBytes));
+        gl_->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, GLint(firstRow), GLsizei(found->second.width), GLsizei(rowCount),
+                             GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rows);
+        gl_->glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        const GLenum error = gl_->glGetError();
+        BindCurrentTexture();
+        return error == GL_NO_ERROR ? kOk : kErrInvalidCall;
     }
 
     HResult CreateVertexBuffer(uint32_t length, uint32_t /*usage*/, uint32_t fvf, uint32_t /*pool*/,
@@ -385,6 +412,8 @@ private:
         GLuint id;
         GLint minFilter; // as last set on the texture; 0 before the first use
         GLint magFilter;
+        uint32_t width;
+        uint32_t height;
     };
     struct Buffer {
         GLuint id;
@@ -400,6 +429,26 @@ private:
     }
 
     void Enable(GLenum capability, bool on) { on ? gl_->glEnable(capability) : gl_->glDisable(capability); }
+
+    // The longest texture side: the driver's limit, and ours above it.
+    int MaxTextureSide() {
+        if (maxTextureSide_ == 0) {
+            GLint driver = 0;
+            gl_->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &driver);
+            maxTextureSide_ = driver > 0 ? std::min(int(driver), displaySide_) : displaySide_;
+        }
+        return maxTextureSide_;
+    }
+
+    void ReleaseTexture(TextureHandle& texture) {
+        const auto found = textures_.find(texture);
+        if (found != textures_.end()) {
+            gl_->glDeleteTextures(1, &found->second.id);
+            textures_.erase(found);
+        }
+        texture = 0;
+        BindCurrentTexture();
+    }
 
     // Direct3D's state after CreateDevice: depth test on (a depth buffer was asked for),
     // counter-clockwise faces culled, lighting on with no ambient light, vertex colour white,
@@ -489,6 +538,8 @@ private:
     std::unordered_map<TextureHandle, Texture> textures_;
     std::unordered_map<VertexBufferHandle, Buffer> buffers_;
     uint32_t lastHandle_ = 0;
+    int displaySide_ = 0;    // MaxTextureSide of the display mode
+    int maxTextureSide_ = 0; // and the driver's limit, asked on first use
 
     bool inScene_ = false;
     uint32_t fvf_ = 0;

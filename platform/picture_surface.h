@@ -15,11 +15,14 @@
 // at once), scale modes other than pixels, raster operations other than SRCCOPY, stretch
 // modes other than COLORONCOLOR, or the system's button-face background: the background
 // is black. A new surface is 1 × 1 pixel, black.
+#include "platform/picture_loading.h"
+
 #include <QImage>
 #include <QRect>
 
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 class QIODevice;
 
@@ -79,5 +82,37 @@ private:
 // leaves `file` as it was.
 bool WriteFileWhole(const std::filesystem::path& file, const QByteArray& bytes);
 bool WriteFileWhole(const std::filesystem::path& file, const std::function<bool(QIODevice&)>& write);
+// Copies `from` to `to` whole (in the kernel, no copy in memory), or leaves `to` as it was.
+bool CopyFileWhole(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// A Windows bitmap as SaveBitmap writes it (24 bits a pixel, bottom-up rows) made from rows
+// handed over top row first, each mirrored left to right when asked: the file takes each
+// slice of rows as it fills, so no picture-sized copy is ever held. Written beside the
+// file and renamed over it by Finish (all or nothing, as WriteFileWhole).
+class BitmapWriter {
+public:
+    BitmapWriter(std::filesystem::path file, QSize size, picture::PictureDensity density, bool mirrored = false);
+    ~BitmapWriter(); // a bitmap not finished leaves the file as it was
+    BitmapWriter(const BitmapWriter&) = delete;
+    BitmapWriter& operator=(const BitmapWriter&) = delete;
+
+    // The next row, size.width() pixels.
+    void AddRow(const QRgb* pixels);
+    // True when every row was written and the file is in place.
+    bool Finish();
+
+private:
+    void WriteSlice();
+
+    std::filesystem::path file_, part_;
+    int fd_ = -1;
+    int width_, height_;
+    bool mirrored_;
+    int64_t rowBytes_;
+    int sliceRows_;
+    int nextRow_ = 0, sliceFirst_ = 0;
+    bool failed_ = false;
+    std::vector<char> slice_;
+};
 
 } // namespace quelm

@@ -2,6 +2,8 @@
 
 #include "platform/x11_connection.h"
 
+#include <QSysInfo>
+
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -39,7 +41,50 @@ QImage ReadPixmap(const Connection& conn, xcb_pixmap_t pixmap) {
     return image;
 }
 
+// True when the root's pixels come as QImage::Format_RGB32 does it on this machine: 32 bits
+// a pixel, 0x00RRGGBB, in the machine's byte order.
+bool RootPixelsAreRgb32(const xcb_setup_t* setup, const xcb_screen_t* screen) {
+    constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
+    constexpr int kBitsPerPixel = 32;
+    const bool littleEndian = QSysInfo::ByteOrder == QSysInfo::LittleEndian;
+    if ((setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST) != littleEndian) return false;
+    bool formatOk = false;
+    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
+        if (f.data->depth == screen->root_depth) formatOk = f.data->bits_per_pixel == kBitsPerPixel;
+    if (!formatOk) return false;
+    for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d))
+        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
+            if (v.data->visual_id == screen->root_visual)
+                return v.data->red_mask == kRed && v.data->green_mask == kGreen && v.data->blue_mask == kBlue;
+    return false;
+}
+
 } // namespace
+
+QImage RootScreenshot(QRect area) {
+    Connection conn;
+    if (!conn.ok() || area.isEmpty() || area.width() > kMaxScreenshotSide || area.height() > kMaxScreenshotSide)
+        return {};
+    const xcb_setup_t* setup = xcb_get_setup(conn.get());
+    const xcb_screen_t* screen = nullptr;
+    for (auto it = xcb_setup_roots_iterator(setup); it.rem; xcb_screen_next(&it))
+        if (it.data->root == conn.root()) screen = it.data;
+    if (!screen || !RootPixelsAreRgb32(setup, screen)) return {};
+    // One request, one reply: the image is made over the reply itself, which it frees.
+    auto* reply = xcb_get_image_reply(
+        conn.get(),
+        xcb_get_image(conn.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, conn.root(), int16_t(area.x()), int16_t(area.y()),
+                      uint16_t(area.width()), uint16_t(area.height()), ~0u),
+        nullptr);
+    if (!reply) return {};
+    const int64_t rowBytes = int64_t(area.width()) * 4;
+    if (xcb_get_image_data_length(reply) < rowBytes * area.height()) {
+        std::free(reply);
+        return {};
+    }
+    return QImage(xcb_get_image_data(reply), area.width(), area.height(), qsizetype(rowBytes), QImage::Format_RGB32,
+                  [](void* r) { std::free(r); }, reply);
+}
 
 QImage StoredScreenshot(WindowId window) {
     Connection conn;

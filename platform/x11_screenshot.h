@@ -6,6 +6,7 @@
 #include "platform/x11_windows.h"
 
 #include <QImage>
+#include <QRect>
 #include <optional>
 
 namespace quelm::x11 {
@@ -13,6 +14,11 @@ namespace quelm::x11 {
 // The screenshot stored on `window` or, failing that, on the root window; a null image
 // when there is none or it cannot be read.
 QImage StoredScreenshot(WindowId window);
+
+// The root window's pixels in `area` (the primary screen's pixels), as they are now, read
+// over a connection of our own, so from any thread. A null image when the screen does not
+// keep 32-bit pixels in Qt's RGB32 order (then ask Qt for the grab).
+QImage RootScreenshot(QRect area);
 
 // A child of the root window that carries __SWM_VROOT, or nothing.
 std::optional<WindowId> VirtualRoot();

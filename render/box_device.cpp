@@ -48,6 +48,13 @@ bool BoxDevice::InitDevice(QWindow* window) {
     return true;
 }
 
+std::optional<d3d::DisplayMode> BoxDevice::DisplayMode() const {
+    const auto direct3d = root_ ? root_() : nullptr;
+    d3d::DisplayMode mode;
+    if (!direct3d || d3d::Failed(direct3d->GetAdapterDisplayMode(kDefaultAdapter, mode))) return std::nullopt;
+    return mode;
+}
+
 void BoxDevice::ReleaseDevice() {
     device_.reset();
     direct3d_.reset();

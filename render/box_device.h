@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QWindow;
@@ -32,6 +33,9 @@ public:
 
     // True when the device exists; false after the failure has been reported.
     bool InitDevice(QWindow* window);
+    // The display mode the device will have, asked of a Direct3D object of its own;
+    // nothing (and no message) when there is none.
+    std::optional<d3d::DisplayMode> DisplayMode() const;
     // Releases the device, then the Direct3D object.
     void ReleaseDevice();
 

@@ -9,19 +9,34 @@
 #include "settings/settings.h"
 
 #include <filesystem>
+#include <future>
+#include <optional>
 
 namespace quelm {
 
 class BoxRenderer final : public ShowRenderer {
 public:
     BoxRenderer(Settings& settings, std::filesystem::path wallFolder, Direct3DCreator root, ErrorReporter report);
+    // Work started ahead and never collected (the load ended before the walls) is waited
+    // for, and the wall files it made are removed, as the close request removed them.
+    ~BoxRenderer() override;
+
+    // Starts making the wall files of the picture source that the load will choose, on a
+    // thread of its own, so that the work overlaps the making of the window and the device;
+    // CaptureDesktopWalls or PrepareUserWalls then collect it. Call it on Qt's thread before
+    // any window of ours shows.
+    void StartWalls();
 
     void CaptureDesktopWalls() override;
+    // The desktop walls from a picture of the desktop taken earlier (a daemon's screenshot).
+    void CaptureDesktopWallsFrom(const QImage& desktop);
     void PrepareUserWalls() override;
     bool InitDevice(QWindow& window) override;
     // A device with no window (an off-screen Direct3D object).
     bool InitDevice(QWindow* window);
     void BuildBoxVertices() override;
+    // The scene, its textures from what the wall files were made of where they still hold
+    // it; then that is let go.
     void InitScene() override;
     void StartMotion() override;
     // One motion step, then one frame; the motion goes on when the frame fails.
@@ -36,9 +51,17 @@ public:
     d3d::Device* Device() const { return device_.Device(); }
 
 private:
+    // The walls made ahead for `kind`, when they were started and could be made that way.
+    std::optional<WallTextures> TakeAhead(int16_t kind);
+    // The longest side the device will give a texture.
+    int TextureSide() const;
+
     Settings& settings_;
     std::filesystem::path wallFolder_;
     WallSurfaces surfaces_;
+    WallTextures walls_; // what the wall files hold, until the scene has its textures
+    std::future<std::optional<WallTextures>> ahead_;
+    int16_t aheadKind_ = -1;
     BoxDevice device_;
     BoxScene scene_;
     ViewMotion motion_;

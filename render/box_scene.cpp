@@ -1,15 +1,17 @@
 #include "render/box_scene.h"
 
 #include "platform/d3d_math.h"
-#include "render/wall_pictures.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace quelm {
 
 namespace {
 constexpr uint32_t kStage = 0;
 constexpr uint32_t kStream = 0;
+constexpr int kMirrorStripRows = 64; // rows mirrored into the texture at a time
 
 // Returns from the calling routine when a device call fails.
 #define QUELM_TRY(call)                                  \
@@ -34,8 +36,43 @@ d3d::Matrix ViewMatrix(float x, float y, float z, float pitch, float yaw, float 
     return view;
 }
 
-BoxScene::BoxScene(const BoxDevice& device, std::filesystem::path wallFolder)
-    : device_(device), wallFolder_(std::move(wallFolder)) {}
+BoxScene::BoxScene(const BoxDevice& device, std::filesystem::path wallFolder, const WallTextures* kept)
+    : device_(device), wallFolder_(std::move(wallFolder)), kept_(kept) {}
+
+namespace {
+
+// A texture of `kept`'s pixels, mirrored row by row when asked.
+d3d::HResult TextureOf(d3d::Device& device, const WallTexture& kept, d3d::TextureHandle& texture) {
+    const QImage& p = kept.pixels;
+    QUELM_TRY(device.CreateTexture(uint32_t(p.width()), uint32_t(p.height()), texture));
+    if (!kept.mirrored)
+        return device.CopyToTexture(texture, 0, uint32_t(p.height()), p.constBits(), uint32_t(p.bytesPerLine()));
+    std::vector<QRgb> strip(size_t(p.width()) * kMirrorStripRows);
+    for (int y = 0; y < p.height(); y += kMirrorStripRows) {
+        const int rows = std::min(kMirrorStripRows, p.height() - y);
+        for (int r = 0; r < rows; ++r) {
+            const auto* in = reinterpret_cast<const QRgb*>(p.constScanLine(y + r));
+            std::reverse_copy(in, in + p.width(), strip.begin() + ptrdiff_t(r) * p.width());
+        }
+        QUELM_TRY(device.CopyToTexture(texture, uint32_t(y), uint32_t(rows), strip.data(),
+                                       uint32_t(p.width() * sizeof(QRgb))));
+    }
+    return d3d::kOk;
+}
+
+} // namespace
+
+d3d::HResult BoxScene::MakeTexture(d3d::Device& device, int wall) {
+    if (const WallTexture* kept = kept_ ? kept_->Of(wall, wallFolder_) : nullptr) {
+        if (kept->sameAs != 0 && textures_[kept->sameAs] != 0) {
+            textures_[wall] = textures_[kept->sameAs];
+            return d3d::kOk;
+        }
+        if (kept->sameAs == 0 && !d3d::Failed(TextureOf(device, *kept, textures_[wall])))
+            return d3d::kOk;
+    }
+    return device.CreateTextureFromFile(WallFile(wallFolder_, wall), textures_[wall]);
+}
 
 void BoxScene::BuildBoxVertices() { quelm::BuildBoxVertices(vertices_); }
 
@@ -60,7 +97,7 @@ void BoxScene::InitScene() {
             return d3d::kErrInvalidCall;
         QUELM_TRY(SetFixedState(*device));
         for (int wall = 1; wall <= kBoxFaceCount; ++wall)
-            QUELM_TRY(device->CreateTextureFromFile(WallFile(wallFolder_, wall), textures_[wall]));
+            QUELM_TRY(MakeTexture(*device, wall));
         QUELM_TRY(device->CreateVertexBuffer(kBoxVertexBufferBytes, d3d::kUsageWriteOnly, kBoxVertexFormat,
                                              d3d::kPoolManaged, vertexBuffer_));
         QUELM_TRY(device->CopyToVertexBuffer(vertexBuffer_, 0, vertices_.data(), kBoxVertexBufferBytes));

@@ -6,6 +6,7 @@
 #include "render/box_device.h"
 #include "render/box_geometry.h"
 #include "render/view_motion.h"
+#include "render/wall_pictures.h"
 
 #include <array>
 #include <filesystem>
@@ -31,7 +32,10 @@ d3d::Matrix ViewMatrix(float x, float y, float z, float pitch, float yaw, float 
 
 class BoxScene {
 public:
-    BoxScene(const BoxDevice& device, std::filesystem::path wallFolder);
+    // `kept`: what the wall files hold, when they were just made (may be null). A wall whose
+    // file is still the one made takes its texture from there instead of reading the file
+    // back; walls with identical files share one texture.
+    BoxScene(const BoxDevice& device, std::filesystem::path wallFolder, const WallTextures* kept = nullptr);
 
     void BuildBoxVertices();
     // Render state, textures 1 to 6, vertex buffer, initial view.
@@ -47,10 +51,12 @@ public:
 
 private:
     d3d::HResult SetFixedState(d3d::Device& device);
+    d3d::HResult MakeTexture(d3d::Device& device, int wall);
     d3d::HResult DrawFrame(d3d::Device& device, const EyeState& eye);
 
     const BoxDevice& device_;
     std::filesystem::path wallFolder_;
+    const WallTextures* kept_;
     BoxVertexTable vertices_{};
     std::array<d3d::TextureHandle, kBoxFaceCount + 1> textures_{}; // entries 1..6 used
     d3d::VertexBufferHandle vertexBuffer_ = 0;

@@ -1,7 +1,6 @@
 #include "render/box_show.h"
 
 #include "platform/gl_direct3d.h"
-#include "render/box_renderer.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -23,8 +22,8 @@ void ShowDeviceError(const std::string& text) {
     }
 }
 
-std::unique_ptr<ShowRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder,
-                                          DeviceErrorOutput errorOutput) {
+std::unique_ptr<BoxRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder,
+                                         DeviceErrorOutput errorOutput) {
     return std::make_unique<BoxRenderer>(settings, wallFolder, [] { return d3d::CreateGlDirect3D(); },
                                          errorOutput == DeviceErrorOutput::MessageBox ? ShowDeviceError
                                                                                       : PrintDeviceError);

@@ -1,5 +1,6 @@
 #pragma once
 // The box renderer as the show's window uses it.
+#include "render/box_renderer.h"
 #include "saver/show_services.h"
 #include "settings/settings.h"
 
@@ -15,8 +16,8 @@ enum class DeviceErrorOutput { MessageBox, StandardError };
 
 // The renderer of one show: wall files in `wallFolder`, settings read (PicKind may be
 // changed in memory by the load step before the renderer is called).
-std::unique_ptr<ShowRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder,
-                                          DeviceErrorOutput errorOutput);
+std::unique_ptr<BoxRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder,
+                                         DeviceErrorOutput errorOutput);
 
 // Shows `text` in a message box with an OK button only (on standard error when the program
 // has no widgets).

@@ -2,19 +2,19 @@
 
 #include "platform/picture_loading.h"
 #include "platform/twips.h"
+#include "platform/x11_screenshot.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <future>
+#include <cstring>
 #include <mutex>
-#include <optional>
-#include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -22,11 +22,13 @@
 namespace quelm {
 namespace {
 
-// Decoded pixels in flight at once while the user's pictures load in parallel. A picture
-// larger than this still loads, alone.
-constexpr int64_t kDecodeBudgetBytes = 512LL * 1024 * 1024;
+using picture::PictureDensity;
 
-// Lets decoders start while the pixels they will hold fit the budget together.
+// Memory that pictures being decoded may hold at once (their rows, or the whole picture
+// when it is not decoded by rows); a picture that needs more still loads, alone.
+constexpr int64_t kDecodeBudgetBytes = 96LL << 20;
+
+// Lets decoders start while what they will hold fits the budget together.
 class MemoryBudget {
 public:
     explicit MemoryBudget(int64_t limit) : limit_(limit) {}
@@ -50,39 +52,198 @@ private:
     const int64_t limit_;
 };
 
-// Mirrors `from`'s whole image left to right into `to` (sized to it), as a StretchBlt in
-// COLORONCOLOR mode with destination x = W, width = -W.
-void DrawMirror(PictureSurface& to, const QImage& from) {
-    const int w = from.width(), h = from.height();
-    to.SetSize(w, h);
-    to.SetStretchMode(PictureSurface::StretchMode::ColorOnColor);
-    to.StretchBlt(w, 0, -w, h, from, 0, 0, w, h);
-    to.Refresh();
+// The density of an image made by sizing a surface (Master, Display): a new image's, from
+// the screen (asked once; see WallTextures' makers).
+PictureDensity NewImageDensity() {
+    static const PictureDensity density = [] {
+        const QImage fresh(1, 1, QImage::Format_RGB32);
+        return PictureDensity{fresh.dotsPerMeterX(), fresh.dotsPerMeterY()};
+    }();
+    return density;
 }
 
-bool SaveImage(const QImage& image, const std::filesystem::path& file) {
-    PictureSurface surface;
-    surface.SetAutoSize(true);
-    surface.ShowPicture(image);
-    return surface.SaveBitmap(file);
+PictureDensity DensityOf(const QImage& image) { return {image.dotsPerMeterX(), image.dotsPerMeterY()}; }
+
+
+// The textures of one picture, straight and mirrored, made from its rows as they come: the
+// rows themselves when the picture fits a texture, else the picture shrunk as the device
+// shrinks a file.
+class TextureRows {
+public:
+    // `whole`: the picture's rows are already held there (nothing is copied).
+    TextureRows(QSize size, int side, bool straight, bool mirrored, const QImage* whole = nullptr) : size_(size) {
+        const QSize fitted = picture::ShrinkSize(size, side);
+        if (fitted == size) {
+            kept_ = whole ? *whole : QImage(size, QImage::Format_RGB32);
+            copy_ = !whole;
+        } else {
+            if (straight) straight_.emplace(size, fitted);
+            if (mirrored) {
+                mirrored_.emplace(size, fitted);
+                flipped_.resize(size_t(size.width()));
+            }
+        }
+    }
+    void AddRow(int y, const QRgb* pixels) {
+        if (copy_ && !kept_.isNull())
+            std::memcpy(kept_.scanLine(y), pixels, size_t(size_.width()) * sizeof(QRgb));
+        if (straight_) straight_->AddRow(pixels);
+        if (mirrored_) {
+            std::reverse_copy(pixels, pixels + size_.width(), flipped_.begin());
+            mirrored_->AddRow(flipped_.data());
+        }
+    }
+    WallTexture Straight() { return Made(straight_ ? straight_->Take() : kept_, false); }
+    WallTexture Mirrored() { return Made(mirrored_ ? mirrored_->Take() : kept_, !mirrored_); }
+
+private:
+    static WallTexture Made(QImage pixels, bool mirrored) {
+        WallTexture made;
+        made.pixels = std::move(pixels);
+        made.mirrored = mirrored;
+        return made;
+    }
+
+    QSize size_;
+    QImage kept_;
+    bool copy_ = false;
+    std::optional<picture::RowShrinker> straight_, mirrored_;
+    std::vector<QRgb> flipped_;
+};
+
+// Writes `image` to `file` (mirrored when asked) and gives its texture.
+WallTexture WriteImage(const QImage& image, const std::filesystem::path& file, PictureDensity density, bool mirrored,
+                       int side) {
+    BitmapWriter writer(file, image.size(), density, mirrored);
+    TextureRows texture(image.size(), side, !mirrored, mirrored, &image);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        writer.AddRow(row);
+        texture.AddRow(y, row);
+    }
+    WallTexture made = mirrored ? texture.Mirrored() : texture.Straight();
+    if (writer.Finish()) made.written = StampOf(file);
+    return made;
+}
+
+// Copies wall `from`'s file to wall `to`; its texture serves both.
+WallTexture CopyWall(const WallTextures& walls, const std::filesystem::path& folder, int from, int to) {
+    WallTexture copy;
+    const int root = walls.wall[from].sameAs ? walls.wall[from].sameAs : from;
+    if (walls.wall[from].written && CopyFileWhole(WallFile(folder, from), WallFile(folder, to))) {
+        copy.sameAs = root;
+        copy.written = StampOf(WallFile(folder, to));
+    }
+    return copy;
+}
+
+// Walls 1, 2, 3, 4 and 6 from `desktop` at `wall` size, wall 5 its mirror.
+WallTextures WriteDesktopWalls(const std::filesystem::path& folder, const QImage& desktop, QSize wall, int side) {
+    QImage image = desktop.format() == QImage::Format_RGB32 ? desktop : desktop.convertToFormat(QImage::Format_RGB32);
+    if (image.size() != wall) { // Master sized to the screen, the grab copied in at (0, 0)
+        PictureSurface master;
+        master.SetSize(wall.width(), wall.height());
+        master.BitBlt(0, 0, wall.width(), wall.height(), image, 0, 0);
+        image = master.Image();
+    }
+    // The desktop has not changed since the grab (our window is still hidden), so
+    // mirroring the grab is the same as reading the desktop a second time. Both files take
+    // their rows in one pass.
+    const PictureDensity density = NewImageDensity();
+    BitmapWriter straight(WallFile(folder, 1), image.size(), density);
+    BitmapWriter mirrored(WallFile(folder, kMirroredWall), image.size(), density, true);
+    TextureRows textures(image.size(), side, true, true, &image);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        straight.AddRow(row);
+        mirrored.AddRow(row);
+        textures.AddRow(y, row);
+    }
+    WallTextures walls;
+    walls.wall[1] = textures.Straight();
+    if (straight.Finish()) walls.wall[1].written = StampOf(WallFile(folder, 1));
+    walls.wall[kMirroredWall] = textures.Mirrored();
+    if (mirrored.Finish()) walls.wall[kMirroredWall].written = StampOf(WallFile(folder, kMirroredWall));
+    for (int n : {2, 3, 4, 6}) {
+        walls.wall[n] = CopyWall(walls, folder, 1, n);
+        if (!walls.wall[n].written) walls.wall[n] = WriteImage(image, WallFile(folder, n), density, false, side);
+    }
+    return walls;
 }
 
 std::filesystem::path PicturePath(const Settings& settings, int wall) {
     return std::filesystem::path(settings.PicPath[wall].toStdString());
 }
 
-struct WallLoad {
+// One picture file and the walls that show it: those that hold it straight (the first is
+// written from the picture, the others copied from it) and wall 5, which holds its mirror.
+struct PictureJob {
+    std::filesystem::path path;
+    std::vector<int> straightWalls;
+    bool mirrored = false;
     bool loaded = false;
-    bool written = false;
-    QImage picture; // kept for the mirrored wall only
 };
 
-unsigned WorkerCount() {
+// Decodes `path` once and writes its straight wall file `straightWall` (0: none) and, when
+// `mirrored`, wall 5's file; fills their textures. False when the picture cannot be loaded.
+bool WritePictureWalls(const std::filesystem::path& path, int straightWall, bool mirrored,
+                       const std::filesystem::path& folder, int side, MemoryBudget& budget, WallTextures& walls) {
+    auto file = picture::ReadPictureFile(path);
+    if (!file) return false;
+    const int64_t bytes = file->RowDecodingBytes();
+    budget.Acquire(bytes);
+    std::optional<BitmapWriter> straightFile, mirroredFile;
+    std::optional<TextureRows> textures;
+    const bool decoded = picture::DecodePictureRows(
+        *file,
+        [&](PictureDensity density) {
+            if (straightWall) straightFile.emplace(WallFile(folder, straightWall), file->size, density);
+            // Display, sized to the picture, holds the mirror: a new image's density.
+            if (mirrored) mirroredFile.emplace(WallFile(folder, kMirroredWall), file->size, NewImageDensity(), true);
+            textures.emplace(file->size, side, straightWall != 0, mirrored);
+        },
+        [&](int y, const QRgb* row) {
+            if (straightFile) straightFile->AddRow(row);
+            if (mirroredFile) mirroredFile->AddRow(row);
+            textures->AddRow(y, row);
+        });
+    budget.Release(bytes);
+    if (!decoded) return false;
+    if (straightWall) {
+        walls.wall[straightWall] = textures->Straight();
+        if (straightFile->Finish()) walls.wall[straightWall].written = StampOf(WallFile(folder, straightWall));
+    }
+    if (mirrored) {
+        walls.wall[kMirroredWall] = textures->Mirrored();
+        if (mirroredFile->Finish()) walls.wall[kMirroredWall].written = StampOf(WallFile(folder, kMirroredWall));
+    }
+    return true;
+}
+
+unsigned WorkerCount(size_t jobs) {
     const unsigned cores = std::max(2u, std::thread::hardware_concurrency());
-    return std::min<unsigned>(cores, kWallCount);
+    return unsigned(std::min<size_t>(cores, jobs));
 }
 
 } // namespace
+
+std::optional<FileStamp> StampOf(const std::filesystem::path& file) {
+    struct stat st{};
+    if (::stat(file.c_str(), &st) != 0) return std::nullopt;
+    return FileStamp{uint64_t(st.st_dev), uint64_t(st.st_ino), uint64_t(st.st_size),
+                     int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+const WallTexture* WallTextures::Of(int n, const std::filesystem::path& folder) const {
+    const auto unchanged = [&](int m) {
+        const WallTexture& w = wall.at(size_t(m));
+        return w.written && StampOf(WallFile(folder, m)) == w.written;
+    };
+    const WallTexture& w = wall.at(size_t(n));
+    if (!unchanged(n)) return nullptr;
+    if (w.sameAs != 0) return unchanged(w.sameAs) ? &w : nullptr;
+    return w.pixels.isNull() ? nullptr : &w;
+}
 
 QSize DesktopWallSize(QSize screenPixels) {
     constexpr int kTwipsPerPixel = twips::kPerStandardPixel;
@@ -101,86 +262,73 @@ std::array<int, kWallCount + 1> WallPictureSources(const std::array<bool, kWallC
     return source;
 }
 
-namespace {
-
-// Walls 1, 2, 3, 4 and 6 from `desktop` at `wall` size, wall 5 its mirror.
-void WriteDesktopWalls(WallSurfaces& surfaces, const std::filesystem::path& folder, const QImage& desktop,
-                       QSize wall) {
-    const int w = wall.width(), h = wall.height();
-    PictureSurface& master = surfaces.master;
-    master.SetSize(w, h);
-    master.BitBlt(0, 0, w, h, desktop, 0, 0);
-
-    // Wall 5's mirror is drawn while the other five are written.
-    // (Drawn here in turn when no thread can be started.)
-    auto mirrored = std::async(std::launch::async | std::launch::deferred, [&] {
-        PictureSurface mirror;
-        mirror.SetSize(w, h);
-        mirror.SetStretchMode(PictureSurface::StretchMode::ColorOnColor);
-        // The desktop has not changed since the grab (our window is still hidden), so
-        // mirroring the grab is the same as reading the desktop a second time.
-        mirror.StretchBlt(w, 0, -w, h, desktop, 0, 0, w, h);
-        return mirror;
-    });
-    const QByteArray straightBytes = master.BitmapBytes();
-    for (int n : {1, 2, 3, 4, 6})
-        if (!straightBytes.isEmpty()) WriteFileWhole(WallFile(folder, n), straightBytes);
-
-    master = mirrored.get();
-    master.Refresh();
-    master.SaveBitmap(WallFile(folder, kMirroredWall));
-}
-
-} // namespace
-
-void CaptureDesktopWalls(WallSurfaces& surfaces, const std::filesystem::path& folder) {
+QRect PrimaryScreenArea() {
+    NewImageDensity(); // from the screen, on Qt's thread
     QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return;
-    const QSize wall = DesktopWallSize((QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize());
+    if (!screen) return {};
+    const qreal ratio = screen->devicePixelRatio();
+    const QRect area = screen->geometry();
+    return {(QPointF(area.topLeft()) * ratio).toPoint(), (QSizeF(area.size()) * ratio).toSize()};
+}
+
+WallTextures CaptureDesktopWalls(WallSurfaces&, const std::filesystem::path& folder, int textureSide) {
+    const QRect area = PrimaryScreenArea();
+    if (area.isEmpty()) return {};
+    if (auto walls = CaptureDesktopWallsAt(folder, area, textureSide)) return std::move(*walls);
     // The root window as it is now; no window of ours is mapped yet.
-    WriteDesktopWalls(surfaces, folder, screen->grabWindow(0).toImage(), wall);
+    return WriteDesktopWalls(folder, QGuiApplication::primaryScreen()->grabWindow(0).toImage(),
+                             DesktopWallSize(area.size()), textureSide);
 }
 
-void CaptureDesktopWallsFrom(WallSurfaces& surfaces, const std::filesystem::path& folder, const QImage& desktop) {
-    if (desktop.isNull()) return;
-    WriteDesktopWalls(surfaces, folder, desktop, desktop.size());
+std::optional<WallTextures> CaptureDesktopWallsAt(const std::filesystem::path& folder, QRect area, int textureSide) {
+    const QImage desktop = x11::RootScreenshot(area);
+    if (desktop.isNull()) return std::nullopt;
+    return WriteDesktopWalls(folder, desktop, DesktopWallSize(area.size()), textureSide);
 }
 
-void PrepareUserWalls(WallSurfaces& surfaces, const Settings& settings, const std::filesystem::path& folder) {
-    surfaces.master.SetAutoSize(true);
-    const QImage initial = surfaces.master.Image();
+WallTextures CaptureDesktopWallsFrom(WallSurfaces&, const std::filesystem::path& folder, const QImage& desktop,
+                                     int textureSide) {
+    if (desktop.isNull()) return {};
+    return WriteDesktopWalls(folder, desktop, desktop.size(), textureSide);
+}
 
-    // Each picture is read, decoded and written on its own; wall 5 first as it also mirrors.
-    std::array<WallLoad, kWallCount + 1> loads{};
-    constexpr std::array<int, kWallCount> kWorkOrder{5, 1, 2, 3, 4, 6};
-    std::atomic<int> next{0};
+WallTextures PrepareUserWalls(WallSurfaces& surfaces, const Settings& settings, const std::filesystem::path& folder,
+                              int textureSide) {
+    // One job a distinct file, the one wall 5 shows first as it also mirrors.
+    std::vector<PictureJob> jobs;
+    auto jobOf = [&](int wall) -> PictureJob& {
+        const std::filesystem::path path = PicturePath(settings, wall);
+        for (PictureJob& job : jobs)
+            if (job.path == path) return job;
+        PictureJob& job = jobs.emplace_back();
+        job.path = path;
+        return job;
+    };
+    jobOf(kMirroredWall).mirrored = true;
+    for (int wall = 1; wall <= kWallCount; ++wall)
+        if (wall != kMirroredWall) jobOf(wall).straightWalls.push_back(wall);
+
+    WallTextures walls;
+    std::mutex wallsMutex; // guards the copies' reads of other walls
+    std::atomic<size_t> next{0};
     MemoryBudget budget(kDecodeBudgetBytes);
     auto work = [&] {
-        for (int i = next++; i < kWallCount; i = next++) {
-            const int wall = kWorkOrder[i];
-            WallLoad& load = loads[wall];
-            auto file = picture::ReadPictureFile(PicturePath(settings, wall));
-            if (!file) continue;
-            const int64_t bytes = file->DecodedBytes();
-            budget.Acquire(bytes);
-            QImage image = picture::DecodePicture(*file);
-            file.reset();
-            if (!image.isNull()) {
-                load.loaded = true;
-                if (wall == kMirroredWall) {
-                    DrawMirror(surfaces.display, image);
-                    load.written = surfaces.display.SaveBitmap(WallFile(folder, wall));
-                    load.picture = std::move(image);
-                } else {
-                    load.written = SaveImage(image, WallFile(folder, wall));
-                }
-            }
-            budget.Release(bytes);
+        for (size_t i = next++; i < jobs.size(); i = next++) {
+            PictureJob& job = jobs[i];
+            const int first = job.straightWalls.empty() ? 0 : job.straightWalls.front();
+            WallTextures made;
+            job.loaded = WritePictureWalls(job.path, first, job.mirrored, folder, textureSide, budget, made);
+            if (!job.loaded) continue;
+            std::lock_guard lock(wallsMutex);
+            if (first) walls.wall[first] = std::move(made.wall[first]);
+            if (job.mirrored) walls.wall[kMirroredWall] = std::move(made.wall[kMirroredWall]);
+            for (size_t k = 1; k < job.straightWalls.size(); ++k)
+                walls.wall[job.straightWalls[k]] = CopyWall(walls, folder, first, job.straightWalls[k]);
         }
     };
     std::vector<std::thread> workers;
     try {
-        for (unsigned i = 1; i < WorkerCount(); ++i) workers.emplace_back(work);
+        for (unsigned i = 1; i < WorkerCount(jobs.size()); ++i) workers.emplace_back(work);
     } catch (const std::system_error&) {
         // No more threads to be had: the ones running, this one included, share the walls.
     }
@@ -189,30 +337,32 @@ void PrepareUserWalls(WallSurfaces& surfaces, const Settings& settings, const st
 
     // Walls whose picture could not be loaded show the one Master held before.
     std::array<bool, kWallCount + 1> loaded{};
-    for (int n = 1; n <= kWallCount; ++n) loaded[n] = loads[n].loaded;
+    for (const PictureJob& job : jobs) {
+        for (int wall : job.straightWalls) loaded[wall] = job.loaded;
+        if (job.mirrored) loaded[kMirroredWall] = job.loaded;
+    }
     const auto source = WallPictureSources(loaded);
-    auto pictureOf = [&](int wall) {
-        if (wall == 0) return initial;
-        QImage again = picture::LoadPictureFile(PicturePath(settings, wall));
-        return again.isNull() ? initial : again;
+    const QImage& initial = surfaces.master.Image();
+    // Picture `wall` once more, for a wall that shows it and whose file could not be copied.
+    auto rewrite = [&](int from, int to, bool mirrored) {
+        MemoryBudget alone(kDecodeBudgetBytes);
+        if (from != 0 &&
+            WritePictureWalls(PicturePath(settings, from), mirrored ? 0 : to, mirrored, folder, textureSide, alone, walls))
+            return;
+        walls.wall[to] = WriteImage(initial, WallFile(folder, to), mirrored ? NewImageDensity() : DensityOf(initial),
+                                    mirrored, textureSide);
     };
     for (int wall : kWallLoadOrder) {
-        if (wall == kMirroredWall || loaded[wall]) continue;
+        if (loaded[wall]) continue;
         const int from = source[wall];
-        QFile copy(QString::fromStdString(WallFile(folder, from).string()));
-        if (from != 0 && loads[from].written && copy.open(QIODevice::ReadOnly))
-            WriteFileWhole(WallFile(folder, wall), copy.readAll());
-        else
-            SaveImage(pictureOf(from), WallFile(folder, wall));
+        if (wall == kMirroredWall) {
+            rewrite(from, wall, true);
+            continue;
+        }
+        if (from != 0) walls.wall[wall] = CopyWall(walls, folder, from, wall);
+        if (!walls.wall[wall].written) rewrite(from, wall, false);
     }
-
-    if (loaded[kMirroredWall]) {
-        surfaces.master.ShowPicture(loads[kMirroredWall].picture);
-        return;
-    }
-    if (source[kMirroredWall] != 0) surfaces.master.ShowPicture(pictureOf(source[kMirroredWall]));
-    DrawMirror(surfaces.display, surfaces.master.Image());
-    surfaces.display.SaveBitmap(WallFile(folder, kMirroredWall));
+    return walls;
 }
 
 } // namespace quelm

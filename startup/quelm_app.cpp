@@ -60,7 +60,9 @@ int RunSaver(QApplication& app, Settings& settings, Mode mode) {
     SaverOptions options;
     options.wallFolder = program::StorageFolder();
     options.cursorHiddenAtStart = hideCursor;
-    return RunShow(app, settings, MakeBoxShow(settings, options.wallFolder, DeviceErrorOutput::MessageBox), options);
+    auto renderer = MakeBoxShow(settings, options.wallFolder, DeviceErrorOutput::MessageBox);
+    renderer->StartWalls(); // the walls are made while the window and the device are
+    return RunShow(app, settings, std::move(renderer), options);
 }
 
 // The settings dialog, modal; the program ends when it closes. A termination signal closes
@@ -112,7 +114,7 @@ int RunHack(QApplication& app, Settings& settings, const HackRequest& request) {
     return RunShow(app, settings,
                    std::make_unique<StoredDesktopRenderer>(MakeBoxShow(settings, options.wallFolder,
                                                                        DeviceErrorOutput::StandardError),
-                                                           x11::StoredScreenshot(target), options.wallFolder),
+                                                           x11::StoredScreenshot(target)),
                    options);
 }
 

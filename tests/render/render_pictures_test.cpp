@@ -63,14 +63,14 @@ struct Walls {
     }
 };
 
-// The show's scene drawn off screen from a chosen eye, through the same frame code.
-QImage DrawFrom(const Walls& walls, QSize size, EyeState eye) {
-    Settings settings;
-    BoxRenderer renderer(settings, walls.Folder(), [size] { return d3d::CreateOffscreenGlDirect3D(size); },
-                         [](const std::string& text) { ADD_FAILURE() << text; });
-    EXPECT_TRUE(renderer.InitDevice(nullptr));
-    renderer.BuildBoxVertices();
-    renderer.InitScene();
+Direct3DCreator Offscreen(QSize size) {
+    return [size] { return d3d::CreateOffscreenGlDirect3D(size); };
+}
+
+void NoMessage(const std::string& text) { ADD_FAILURE() << text; }
+
+// One frame of a renderer whose scene is set up.
+QImage FrameOf(BoxRenderer& renderer, EyeState eye) {
     renderer.Scene().RenderFrame(eye);
     QImage frame;
     EXPECT_FALSE(d3d::Failed(renderer.Device()->GetFrontBuffer(frame)));
@@ -81,6 +81,22 @@ QImage DrawFrom(const Walls& walls, QSize size, EyeState eye) {
     renderer.Tick(); // a tick without a device draws nothing and goes on
     return frame.convertToFormat(QImage::Format_RGB32);
 }
+
+// The show's scene drawn off screen from a chosen eye, through the same frame code, with the
+// wall files of `folder`.
+QImage DrawFrom(const std::filesystem::path& folder, QSize size, EyeState eye) {
+    Settings settings;
+    BoxRenderer renderer(settings, folder, Offscreen(size), NoMessage);
+    EXPECT_TRUE(renderer.InitDevice(nullptr));
+    renderer.BuildBoxVertices();
+    renderer.InitScene();
+    const QImage frame = FrameOf(renderer, eye);
+    renderer.ReleaseVertexBuffer();
+    renderer.ReleaseDevice();
+    return frame;
+}
+
+QImage DrawFrom(const Walls& walls, QSize size, EyeState eye) { return DrawFrom(walls.Folder(), size, eye); }
 
 int Distance(QRgb a, QRgb b) { // the largest difference of a channel
     return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
@@ -193,6 +209,32 @@ TEST(RenderedShow, WallFilesAreReadByContentAndWithoutWallThreeNoBoxIsDrawn) {
     EXPECT_TRUE(AllBlack(DrawFrom(walls, QSize(320, 240), kFacingWallThree)));
 }
 
+// The textures kept from the making of the walls (shrunk to the device, mirrored, shared by
+// identical files) draw exactly what the wall files draw when read back.
+TEST(RenderedShow, TexturesKeptFromTheWallsDrawWhatTheFilesDraw) {
+    const QSize size(320, 240); // textures at most 320 texels a side: the pictures are shrunk
+    const EyeState eyes[] = {kFacingWallThree, {7, 4.5f, 0, kPi / 2, 0}, {0, 9.5f, 0, 0, -kPi / 2}, {0, 0, 0, 0, kPi / 2}};
+    QTemporaryDir pictures;
+    Settings settings;
+    settings.PicKind = kPicFiles;
+    for (int wall = 1; wall <= 6; ++wall) {
+        settings.PicPath[wall] = pictures.filePath(QStringLiteral("p%1.jpg").arg(wall));
+        ASSERT_TRUE(WallPicture(wall).save(settings.PicPath[wall], "JPEG"));
+    }
+    settings.PicPath[4] = settings.PicPath[3];
+    for (const bool desktop : {false, true}) {
+        QTemporaryDir walls;
+        BoxRenderer renderer(settings, walls.path().toStdString(), Offscreen(size), NoMessage);
+        if (desktop) renderer.CaptureDesktopWallsFrom(WallPicture(3).scaled(300, 200)); // fits as it is
+        else renderer.PrepareUserWalls();
+        ASSERT_TRUE(renderer.InitDevice(nullptr));
+        renderer.BuildBoxVertices();
+        renderer.InitScene();
+        for (const EyeState& eye : eyes)
+            EXPECT_EQ(FrameOf(renderer, eye), DrawFrom(walls.path().toStdString(), size, eye)) << desktop << eye.EyeYaw;
+    }
+}
+
 // The device on a full-screen window, as the show makes it (the window is created before the
 // device, without a depth buffer): the screen shows what the off-screen device draws.
 TEST(RenderedShow, DrawsOnTheWholeScreenThroughAWindow) {
@@ -204,8 +246,7 @@ TEST(RenderedShow, DrawsOnTheWholeScreenThroughAWindow) {
     window.setGeometry(screen->geometry());
     window.create();
     Settings settings;
-    BoxRenderer renderer(settings, walls.Folder(), [] { return d3d::CreateGlDirect3D(); },
-                         [](const std::string& text) { ADD_FAILURE() << text; });
+    BoxRenderer renderer(settings, walls.Folder(), [] { return d3d::CreateGlDirect3D(); }, NoMessage);
     ASSERT_TRUE(renderer.InitDevice(window));
     renderer.BuildBoxVertices();
     renderer.InitScene();

@@ -17,6 +17,8 @@ namespace quelm {
 namespace {
 namespace fs = std::filesystem;
 
+constexpr int kNoShrinking = 1 << 14; // a texture side no picture here reaches
+
 QImage Pattern(int width, int height, int seed) { // no symmetry, different for each seed
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
@@ -78,7 +80,7 @@ TEST(CaptureDesktopWalls, WritesTheScreenFiveTimesAndItsMirrorOnce) {
     QTemporaryDir dir;
     const fs::path folder = dir.path().toStdString();
     WallSurfaces surfaces;
-    CaptureDesktopWalls(surfaces, folder);
+    CaptureDesktopWalls(surfaces, folder, kNoShrinking);
     ExpectSixBitmaps(folder, &pattern, {});
 }
 
@@ -95,6 +97,9 @@ TEST(UserWalls, EachWallKeepsItsOwnPictureOrShowsThePreviousWalls) {
             picture[wall] = Pattern(20 + 7 * wall, 10 + 3 * wall, wall);
             settings.PicPath[wall] = Write(pictures, QStringLiteral("p%1.bmp").arg(wall), Encoded(picture[wall], "BMP"));
         }
+        // Walls 2 and 5 a colour JPEG, decoded by rows: its pixels are those of Qt's decoder.
+        settings.PicPath[2] = settings.PicPath[5] = Write(pictures, "p2.jpg", Encoded(picture[2], "JPEG"));
+        picture[2] = picture[5] = QImage(settings.PicPath[2]).convertToFormat(QImage::Format_RGB32);
         if (damaged) {
             settings.PicPath[1] = Write(pictures, "cut.bmp", Encoded(picture[1], "BMP").chopped(1));
             settings.PicPath[3] = Write(pictures, "letter.bmp", "BM this is a letter, not a bitmap");
@@ -102,7 +107,7 @@ TEST(UserWalls, EachWallKeepsItsOwnPictureOrShowsThePreviousWalls) {
         }
         Write(walls, "Quib4.bmp", "an older wall file");
         WallSurfaces surfaces;
-        PrepareUserWalls(surfaces, settings, walls.path().toStdString());
+        PrepareUserWalls(surfaces, settings, walls.path().toStdString(), kNoShrinking);
         SCOPED_TRACE(damaged);
         ExpectSixBitmaps(walls.path().toStdString(), picture.data(),
                          damaged ? std::array{0, 0, 2, 2, 4, 6, 6} : std::array{0, 1, 2, 3, 4, 5, 6});

@@ -74,11 +74,6 @@ QImage FrameOf(BoxRenderer& renderer, EyeState eye) {
     renderer.Scene().RenderFrame(eye);
     QImage frame;
     EXPECT_FALSE(d3d::Failed(renderer.Device()->GetFrontBuffer(frame)));
-    for (int twice = 0; twice < 2; ++twice) { // released objects are marked absent
-        renderer.ReleaseVertexBuffer();
-        renderer.ReleaseDevice();
-    }
-    renderer.Tick(); // a tick without a device draws nothing and goes on
     return frame.convertToFormat(QImage::Format_RGB32);
 }
 
@@ -91,8 +86,11 @@ QImage DrawFrom(const std::filesystem::path& folder, QSize size, EyeState eye) {
     renderer.BuildBoxVertices();
     renderer.InitScene();
     const QImage frame = FrameOf(renderer, eye);
-    renderer.ReleaseVertexBuffer();
-    renderer.ReleaseDevice();
+    for (int twice = 0; twice < 2; ++twice) { // released objects are marked absent
+        renderer.ReleaseVertexBuffer();
+        renderer.ReleaseDevice();
+    }
+    renderer.Tick(); // a tick without a device draws nothing and goes on
     return frame;
 }
 

@@ -65,10 +65,11 @@ protected:
         p.drawText(window.adjusted(12, 0, 0, 0).topLeft() + QPointF(0, h * 0.035),
                    QStringLiteral("Notes - readme.txt"));
         p.setPen(QColor(40, 40, 40));
-        const char* lines[] = {"Quelm", "", "A box of pictures,", "seen from inside.", "",
-                               "Click or press a key to end the show."};
+        const char* lines[] = {
+            "Quelm", "", "A box of pictures,", "seen from inside.", "", "Click or press a key to end the show."};
         for (int i = 0; i < 6; ++i)
-            p.drawText(QPointF(window.left() + 16, window.top() + h * (0.11 + 0.045 * i)), QString::fromLatin1(lines[i]));
+            p.drawText(QPointF(window.left() + 16, window.top() + h * (0.11 + 0.045 * i)),
+                       QString::fromLatin1(lines[i]));
 
         p.fillRect(QRectF(0, h * 0.94, w, h * 0.06), QColor(35, 35, 45));
         p.fillRect(QRectF(w * 0.01, h * 0.95, w * 0.08, h * 0.04), QColor(70, 140, 70));
@@ -93,8 +94,7 @@ int main(int argc, char** argv) {
     desktop.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     desktop.setGeometry(QGuiApplication::primaryScreen()->geometry());
     desktop.show();
-    if (!QTest::qWaitForWindowExposed(&desktop))
-        return 1;
+    if (!QTest::qWaitForWindowExposed(&desktop)) return 1;
     QTest::qWait(200); // let the server finish painting before the capture
 
     QTemporaryDir out;
@@ -104,13 +104,10 @@ int main(int argc, char** argv) {
     options.ticks = tick;
     options.frames = {tick};
     quelm::Settings settings; // desktop capture
-    if (quelm::RecordShow(options, settings) != 0)
-        return 1;
+    if (quelm::RecordShow(options, settings) != 0) return 1;
     const QImage frame(QString::fromStdString(quelm::RecordedFramePath(options.outputFolder, tick).string()));
     const QImage preview = frame.scaled(kPreviewSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (preview.isNull() || !preview.save(args[1], "JPEG", kJpegQuality))
-        return 1;
-    if (args.size() > 3 && !frame.save(args[3]))
-        return 1;
+    if (preview.isNull() || !preview.save(args[1], "JPEG", kJpegQuality)) return 1;
+    if (args.size() > 3 && !frame.save(args[3])) return 1;
     return 0;
 }

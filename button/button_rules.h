@@ -11,11 +11,11 @@ namespace quelm {
 
 // Visual state (unsigned 8-bit).
 enum class ButtonState : uint8_t {
-    Inactive = 0,      // created, Initialize not yet called
-    Idle = 1,          // no focus, pointer not over the button
-    Hover = 2,         // no focus, pointer over the button
-    Focused = 3,       // keyboard focus, pointer not over the button
-    FocusedHover = 4,  // keyboard focus and pointer over the button
+    Inactive = 0,     // created, Initialize not yet called
+    Idle = 1,         // no focus, pointer not over the button
+    Hover = 2,        // no focus, pointer over the button
+    Focused = 3,      // keyboard focus, pointer not over the button
+    FocusedHover = 4, // keyboard focus and pointer over the button
 };
 
 // The six state pictures (64 x 25 pixels; only a four-pixel ring is used).
@@ -49,7 +49,7 @@ public:
 
     // Events; each does nothing at all while Enabled is false.
     void MouseMove();
-    void PointerLeft();  // the pointer-leave test saw the pointer off the button
+    void PointerLeft(); // the pointer-leave test saw the pointer off the button
     void GotFocus();
     void LostFocus();
     void MouseDown(MouseButton button);
@@ -80,14 +80,14 @@ private:
 constexpr int kPictureTwipsPerPixel = twips::kPerStandardPixel;
 constexpr int kPictureWidthPx = 64;
 constexpr int kPictureHeightPx = 25;
-constexpr int kBorderTwips = 60;            // four pixels
+constexpr int kBorderTwips = 60; // four pixels
 
 struct TwipRect {
     int16_t x = 0, y = 0, width = 0, height = 0;
 };
 struct BorderPiece {
-    TwipRect destination;  // on the face, twips
-    TwipRect source;       // on the 960 x 375 twip picture
+    TwipRect destination; // on the face, twips
+    TwipRect source;      // on the 960 x 375 twip picture
 };
 
 // The eight border pieces in drawing order: top left, top, top right, right, bottom right,

@@ -18,8 +18,8 @@
 namespace quelm {
 namespace {
 
-constexpr int kMouseTimerMs = 100;             // pointer-leave test interval
-constexpr QRgb kClearColour = 0xFFECE9D8;      // the face's back colour before the gradient
+constexpr int kMouseTimerMs = 100;        // pointer-leave test interval
+constexpr QRgb kClearColour = 0xFFECE9D8; // the face's back colour before the gradient
 constexpr uint32_t kBlack = 0x000000;
 constexpr uint32_t kLargestColourRef = 0x00FFFFFF;
 
@@ -36,56 +36,41 @@ const QString kNewCaption = QStringLiteral("Command");
 const QString kNumberOneText = QStringLiteral("1");
 const QString kNumberZeroText = QStringLiteral("0");
 
-QColor FromColourRef(uint32_t ref)
-{
-    return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
-}
+QColor FromColourRef(uint32_t ref) { return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF); }
 
 // A stored value as a number: numbers as they are, text read as a whole number text.
-std::optional<double> StoredNumber(const QVariant& v)
-{
-    if (v.typeId() == QMetaType::Bool)
-        return v.toBool() ? -1.0 : 0.0;  // True is -1 as a number
-    if (v.typeId() == QMetaType::QString)
-        return vb::ParseNumber(v.toString().toStdString());
+std::optional<double> StoredNumber(const QVariant& v) {
+    if (v.typeId() == QMetaType::Bool) return v.toBool() ? -1.0 : 0.0; // True is -1 as a number
+    if (v.typeId() == QMetaType::QString) return vb::ParseNumber(v.toString().toStdString());
     bool ok = false;
     const double d = v.toDouble(&ok);
     return ok ? std::optional<double>(d) : std::nullopt;
 }
 
 // Rounds half to even and checks the range; nothing when the value does not fit.
-std::optional<long long> RoundedInRange(const std::optional<double>& value, long long lo, long long hi)
-{
-    if (!value || !std::isfinite(*value))
-        return std::nullopt;
-    const double r = std::nearbyint(*value);  // the default rounding mode goes half to even
-    if (r < static_cast<double>(lo) || r > static_cast<double>(hi))
-        return std::nullopt;
+std::optional<long long> RoundedInRange(const std::optional<double>& value, long long lo, long long hi) {
+    if (!value || !std::isfinite(*value)) return std::nullopt;
+    const double r = std::nearbyint(*value); // the default rounding mode goes half to even
+    if (r < static_cast<double>(lo) || r > static_cast<double>(hi)) return std::nullopt;
     return static_cast<long long>(r);
 }
 
-std::optional<bool> StoredBool(const QVariant& v)
-{
-    if (v.typeId() == QMetaType::Bool)
-        return v.toBool();
+std::optional<bool> StoredBool(const QVariant& v) {
+    if (v.typeId() == QMetaType::Bool) return v.toBool();
     if (v.typeId() == QMetaType::QString) {
         const QString t = v.toString().trimmed();
-        if (t.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
-            return true;
-        if (t.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0)
-            return false;
+        if (t.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0) return true;
+        if (t.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0) return false;
     }
     const auto n = StoredNumber(v);
-    if (!n || !std::isfinite(*n))
-        return std::nullopt;
+    if (!n || !std::isfinite(*n)) return std::nullopt;
     return *n != 0.0;
 }
 
 } // namespace
 
-Command::Command(QWidget* parent) : QWidget(parent), rules_(*this)
-{
-    setMouseTracking(true);            // mouse moves without a pressed button drive the hover look
+Command::Command(QWidget* parent) : QWidget(parent), rules_(*this) {
+    setMouseTracking(true); // mouse moves without a pressed button drive the hover look
     setFocusPolicy(Qt::StrongFocus);
     lblMsg_ = new QLabel(kNewCaption, this);
     // The caption is part of the face: its mouse events go to the face and the pointer over
@@ -101,8 +86,7 @@ Command::Command(QWidget* parent) : QWidget(parent), rules_(*this)
 
 Command::~Command() = default;
 
-QFont Command::DesignFont()
-{
+QFont Command::DesignFont() {
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     constexpr double kDesignFontPoints = 9.75;
     font.setPointSizeF(kDesignFontPoints);
@@ -110,28 +94,15 @@ QFont Command::DesignFont()
     return font;
 }
 
-QFont Command::AmbientFont() const
-{
-    return parentWidget() ? parentWidget()->font() : DesignFont();
-}
+QFont Command::AmbientFont() const { return parentWidget() ? parentWidget()->font() : DesignFont(); }
 
-double Command::TwipsPerPixelX() const
-{
-    return twips::PerPixel(logicalDpiX());
-}
+double Command::TwipsPerPixelX() const { return twips::PerPixel(logicalDpiX()); }
 
-double Command::TwipsPerPixelY() const
-{
-    return twips::PerPixel(logicalDpiY());
-}
+double Command::TwipsPerPixelY() const { return twips::PerPixel(logicalDpiY()); }
 
-bool Command::MouseTimerActive() const
-{
-    return tmrMouse_->isActive();
-}
+bool Command::MouseTimerActive() const { return tmrMouse_->isActive(); }
 
-void Command::Initialize()
-{
+void Command::Initialize() {
     rules_.Initialize();
     tmrMouse_->setInterval(kMouseTimerMs);
     tmrMouse_->start();
@@ -139,8 +110,7 @@ void Command::Initialize()
 
 // ---- painting -------------------------------------------------------------------------
 
-void Command::DrawFace(ButtonPicture picture, bool gradientInverted)
-{
+void Command::DrawFace(ButtonPicture picture, bool gradientInverted) {
     const int widthTwips = static_cast<int>(std::lround(width() * TwipsPerPixelX()));
     const int heightTwips = static_cast<int>(std::lround(height() * TwipsPerPixelY()));
     layout_.Compute(widthTwips, heightTwips);
@@ -150,8 +120,7 @@ void Command::DrawFace(ButtonPicture picture, bool gradientInverted)
     const double ratio = devicePixelRatioF();
     const QSize deviceSize(static_cast<int>(std::lround(width() * ratio)),
                            static_cast<int>(std::lround(height() * ratio)));
-    if (face_.size() != deviceSize)
-        face_ = QImage(deviceSize, QImage::Format_RGB32);
+    if (face_.size() != deviceSize) face_ = QImage(deviceSize, QImage::Format_RGB32);
     face_.setDevicePixelRatio(ratio);
     face_.fill(kClearColour);
 
@@ -166,8 +135,7 @@ void Command::DrawFace(ButtonPicture picture, bool gradientInverted)
     }
 
     const QImage source = StatePicture(picture);
-    for (const BorderPiece& piece : layout_.Pieces())
-        CopyPiece(source, piece);
+    for (const BorderPiece& piece : layout_.Pieces()) CopyPiece(source, piece);
 
     lastPicture_ = picture;
     ++paintCount_;
@@ -177,8 +145,7 @@ void Command::DrawFace(ButtonPicture picture, bool gradientInverted)
 
 // Copies one piece, stretched without smoothing: each destination pixel takes the source
 // pixel its centre falls on (rows and columns are repeated or dropped).
-void Command::CopyPiece(const QImage& picture, const BorderPiece& piece)
-{
+void Command::CopyPiece(const QImage& picture, const BorderPiece& piece) {
     const double tx = TwipsPerPixelX() / face_.devicePixelRatio(), ty = TwipsPerPixelY() / face_.devicePixelRatio();
     auto px = [](int twips, double perPixel) { return static_cast<int>(std::lround(twips / perPixel)); };
     const TwipRect& d = piece.destination;
@@ -189,23 +156,20 @@ void Command::CopyPiece(const QImage& picture, const BorderPiece& piece)
     const int sy0 = px(s.y, kPictureTwipsPerPixel), sy1 = px(s.y + s.height, kPictureTwipsPerPixel);
     const int dw = dx1 - dx0, dh = dy1 - dy0, sw = sx1 - sx0, sh = sy1 - sy0;
     if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0)
-        return;  // a face too small for its border: nothing to copy for this piece
+        return; // a face too small for its border: nothing to copy for this piece
     for (int y = 0; y < dh; ++y) {
         const int ty2 = dy0 + y;
         const int sy = std::clamp(sy0 + static_cast<int>((y + 0.5) * sh / dh), 0, picture.height() - 1);
-        if (ty2 < 0 || ty2 >= face_.height())
-            continue;
+        if (ty2 < 0 || ty2 >= face_.height()) continue;
         for (int x = 0; x < dw; ++x) {
             const int tx2 = dx0 + x;
             const int sx = std::clamp(sx0 + static_cast<int>((x + 0.5) * sw / dw), 0, picture.width() - 1);
-            if (tx2 >= 0 && tx2 < face_.width())
-                face_.setPixel(tx2, ty2, picture.pixel(sx, sy));
+            if (tx2 >= 0 && tx2 < face_.width()) face_.setPixel(tx2, ty2, picture.pixel(sx, sy));
         }
     }
 }
 
-void Command::PlaceCaption(int widthTwips, int heightTwips)
-{
+void Command::PlaceCaption(int widthTwips, int heightTwips) {
     const double ty = TwipsPerPixelY();
     const int top = static_cast<int>(std::lround(FaceLayout::CaptionTop(heightTwips, kCaptionHeightTwips) / ty));
     const int height = static_cast<int>(std::lround(kCaptionHeightTwips / ty));
@@ -213,41 +177,34 @@ void Command::PlaceCaption(int widthTwips, int heightTwips)
     lblMsg_->setGeometry(0, top, width, height);
 }
 
-void Command::paintEvent(QPaintEvent*)
-{
+void Command::paintEvent(QPaintEvent*) {
     // With the transparent style only the caption shows, over the host's background.
-    if (!opaque_ || face_.isNull())
-        return;
+    if (!opaque_ || face_.isNull()) return;
     QPainter painter(this);
     painter.drawImage(0, 0, face_);
 }
 
-void Command::ShowEnabledLook()
-{
+void Command::ShowEnabledLook() {
     if (rules_.Enabled()) {
         rules_.Paint(ButtonPicture::Normal);
         lblMsg_->setEnabled(true);
     } else {
         rules_.Paint(ButtonPicture::Disable);
-        lblMsg_->setEnabled(false);  // greys the caption
+        lblMsg_->setEnabled(false); // greys the caption
     }
 }
 
-void Command::ResetFace()
-{
-    if (!rules_.Enabled())
-        return;
+void Command::ResetFace() {
+    if (!rules_.Enabled()) return;
     lblMsg_->setEnabled(true);
-    if (rules_.FirstRun() == 0)
-        SetCaptionColour(kBlack);
+    if (rules_.FirstRun() == 0) SetCaptionColour(kBlack);
     rules_.Paint(ButtonPicture::Normal);
 }
 
 // ---- events ---------------------------------------------------------------------------
 
 namespace {
-std::optional<MouseButton> ToMouseButton(Qt::MouseButton b)
-{
+std::optional<MouseButton> ToMouseButton(Qt::MouseButton b) {
     switch (b) {
     case Qt::LeftButton: return MouseButton::Left;
     case Qt::RightButton: return MouseButton::Right;
@@ -257,56 +214,34 @@ std::optional<MouseButton> ToMouseButton(Qt::MouseButton b)
 }
 } // namespace
 
-void Command::resizeEvent(QResizeEvent*)
-{
-    ShowEnabledLook();
+void Command::resizeEvent(QResizeEvent*) { ShowEnabledLook(); }
+
+void Command::mouseMoveEvent(QMouseEvent*) { rules_.MouseMove(); }
+
+void Command::mousePressEvent(QMouseEvent* event) {
+    if (const auto b = ToMouseButton(event->button())) rules_.MouseDown(*b);
 }
 
-void Command::mouseMoveEvent(QMouseEvent*)
-{
-    rules_.MouseMove();
-}
-
-void Command::mousePressEvent(QMouseEvent* event)
-{
-    if (const auto b = ToMouseButton(event->button()))
-        rules_.MouseDown(*b);
-}
-
-void Command::mouseReleaseEvent(QMouseEvent* event)
-{
+void Command::mouseReleaseEvent(QMouseEvent* event) {
     // Wherever the pointer is: the press grabbed the mouse for this button.
-    if (const auto b = ToMouseButton(event->button()))
-        rules_.MouseUp(*b);
+    if (const auto b = ToMouseButton(event->button())) rules_.MouseUp(*b);
 }
 
-void Command::focusInEvent(QFocusEvent*)
-{
-    rules_.GotFocus();
-}
+void Command::focusInEvent(QFocusEvent*) { rules_.GotFocus(); }
 
-void Command::focusOutEvent(QFocusEvent*)
-{
-    rules_.LostFocus();
-}
+void Command::focusOutEvent(QFocusEvent*) { rules_.LostFocus(); }
 
-void Command::OnMouseTimer()
-{
+void Command::OnMouseTimer() {
     // Anything under the pointer but the button itself (the host, another window, or no
     // window of ours) means the pointer has left.
-    if (QApplication::widgetAt(QCursor::pos()) != this)
-        rules_.PointerLeft();
+    if (QApplication::widgetAt(QCursor::pos()) != this) rules_.PointerLeft();
 }
 
-void Command::RaiseClick()
-{
-    emit Click();
-}
+void Command::RaiseClick() { emit Click(); }
 
 // ---- properties -----------------------------------------------------------------------
 
-void Command::SetCaptionColour(uint32_t colourRef)
-{
+void Command::SetCaptionColour(uint32_t colourRef) {
     fontColour_ = colourRef;
     QPalette palette = lblMsg_->palette();
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
@@ -314,13 +249,9 @@ void Command::SetCaptionColour(uint32_t colourRef)
     lblMsg_->setPalette(palette);
 }
 
-uint32_t Command::CaptionColour() const
-{
-    return fontColour_;
-}
+uint32_t Command::CaptionColour() const { return fontColour_; }
 
-int Command::Visible()
-{
+int Command::Visible() {
     if (opaque_) {
         constexpr int kOpaqueAnswer = 255;
         ResetFace();
@@ -329,28 +260,25 @@ int Command::Visible()
     return 0;
 }
 
-void Command::SetVisible(int value)
-{
+void Command::SetVisible(int value) {
     if (value != 0) {
         opaque_ = true;
         update();
         ResetFace();
     } else {
         opaque_ = false;
-        update();  // no new face: the host's background shows through
+        update(); // no new face: the host's background shows through
     }
     emit PropertyChanged(kKeyVisible);
 }
 
-uint32_t Command::FontColour()
-{
+uint32_t Command::FontColour() {
     const uint32_t colour = CaptionColour();
     ResetFace();
     return colour;
 }
 
-void Command::SetFontColour(uint32_t colourRef)
-{
+void Command::SetFontColour(uint32_t colourRef) {
     if (colourRef > kLargestColourRef) {
         // Not a colour: the caption keeps its colour, the face is reset, no notice.
         ResetFace();
@@ -361,8 +289,7 @@ void Command::SetFontColour(uint32_t colourRef)
     emit PropertyChanged(kKeyFontColour);
 }
 
-bool Command::Enabled()
-{
+bool Command::Enabled() {
     if (rules_.FirstRun() == 0) {
         // First use of a button that never had a stored set: make it usable.
         ResetFace();
@@ -374,64 +301,51 @@ bool Command::Enabled()
     return result;
 }
 
-void Command::SetEnabled(bool value)
-{
+void Command::SetEnabled(bool value) {
     rules_.SetEnabledField(value);
     emit PropertyChanged(kKeyEnabled);
     ShowEnabledLook();
 }
 
-QString Command::Caption() const
-{
-    return lblMsg_->text();
-}
+QString Command::Caption() const { return lblMsg_->text(); }
 
-void Command::SetCaption(const QString& text)
-{
+void Command::SetCaption(const QString& text) {
     lblMsg_->setText(text);
     emit PropertyChanged(kKeyCaption);
 }
 
-QFont Command::Font() const
-{
-    return lblMsg_->font();
-}
+QFont Command::Font() const { return lblMsg_->font(); }
 
-void Command::SetFont(const QFont& font)
-{
+void Command::SetFont(const QFont& font) {
     lblMsg_->setFont(font);
     emit PropertyChanged(kKeyFont);
 }
 
 // ---- stored property set --------------------------------------------------------------
 
-void Command::ReadProperties(const PropertyBag& bag)
-{
+void Command::ReadProperties(const PropertyBag& bag) {
     // Each value that cannot be converted leaves its field as it was.
-    if (const auto enabled = StoredBool(bag.ReadProperty(kKeyEnabled, true)))
-        rules_.SetEnabledField(*enabled);
+    if (const auto enabled = StoredBool(bag.ReadProperty(kKeyEnabled, true))) rules_.SetEnabledField(*enabled);
 
     const QVariant caption = bag.ReadProperty(kKeyCaption, kCaptionDefaultRead);
-    if (caption.canConvert<QString>() && caption.typeId() != QMetaType::QFont)
-        lblMsg_->setText(caption.toString());
+    if (caption.canConvert<QString>() && caption.typeId() != QMetaType::QFont) lblMsg_->setText(caption.toString());
 
     const QVariant font = bag.ReadProperty(kKeyFont, AmbientFont());
-    if (font.typeId() == QMetaType::QFont)
-        lblMsg_->setFont(font.value<QFont>());
+    if (font.typeId() == QMetaType::QFont) lblMsg_->setFont(font.value<QFont>());
 
     if (const auto firstRun = RoundedInRange(StoredNumber(bag.ReadProperty(kKeyFirstRun, kNumberOneText)), 0, 255))
         rules_.SetFirstRun(static_cast<uint8_t>(*firstRun));
 
     constexpr long long kLongMin = std::numeric_limits<int32_t>::min();
     constexpr long long kLongMax = std::numeric_limits<int32_t>::max();
-    if (const auto colour = RoundedInRange(StoredNumber(bag.ReadProperty(kKeyFontColour, kNumberZeroText)), kLongMin, kLongMax)) {
+    if (const auto colour =
+            RoundedInRange(StoredNumber(bag.ReadProperty(kKeyFontColour, kNumberZeroText)), kLongMin, kLongMax)) {
         const auto ref = static_cast<uint32_t>(static_cast<int32_t>(*colour));
-        if (ref <= kLargestColourRef)
-            SetCaptionColour(ref);
+        if (ref <= kLargestColourRef) SetCaptionColour(ref);
     }
 
     if (const auto style = vb::ToInt16(StoredNumber(bag.ReadProperty(kKeyVisible, kNumberOneText)).value_or(NAN))) {
-        if (*style == 0 || *style == 1) {  // the two background styles; other values are refused
+        if (*style == 0 || *style == 1) { // the two background styles; other values are refused
             opaque_ = *style == 1;
             update();
         }
@@ -440,8 +354,7 @@ void Command::ReadProperties(const PropertyBag& bag)
     ResetFace();
 }
 
-void Command::WriteProperties(PropertyBag& bag) const
-{
+void Command::WriteProperties(PropertyBag& bag) const {
     bag.WriteProperty(kKeyEnabled, rules_.Enabled(), true);
     bag.WriteProperty(kKeyCaption, lblMsg_->text(), kCaptionDefaultWrite);
     bag.WriteProperty(kKeyFirstRun, static_cast<int>(rules_.FirstRun()), kNumberOneText);

@@ -51,8 +51,7 @@ QImage IconImage() {
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRect(inner[0], inner[2]).adjusted(0, 0, -1, -1));
     p.end();
-    return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither)
-        .convertToFormat(QImage::Format_RGB32);
+    return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither).convertToFormat(QImage::Format_RGB32);
 }
 
 QIcon ProgramIcon() { return QIcon(QPixmap::fromImage(IconImage())); }

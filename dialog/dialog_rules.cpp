@@ -6,8 +6,7 @@
 
 namespace quelm::dialog {
 
-Point WindowPlacement(double screenWidth, double screenHeight, double windowWidth,
-                      double windowHeight) {
+Point WindowPlacement(double screenWidth, double screenHeight, double windowWidth, double windowHeight) {
     constexpr long long kAcross = 2; // centred across
     constexpr long long kDown = 3;   // a third of the free height from the top
     const long long freeWidth = std::llround(screenWidth - windowWidth);
@@ -15,13 +14,9 @@ Point WindowPlacement(double screenWidth, double screenHeight, double windowWidt
     return {static_cast<int>(freeWidth / kAcross), static_cast<int>(freeHeight / kDown)};
 }
 
-MusicControls MusicControlsFor(int16_t bgmKind) {
-    return {bgmKind == kBgmFile, bgmKind == kBgmCd};
-}
+MusicControls MusicControlsFor(int16_t bgmKind) { return {bgmKind == kBgmFile, bgmKind == kBgmCd}; }
 
-QString FormatHashHash(int value) {
-    return value == 0 ? QString() : QString::number(value);
-}
+QString FormatHashHash(int value) { return value == 0 ? QString() : QString::number(value); }
 
 int16_t RepeatFromText(const QString& text, int16_t previous) {
     const auto number = vb::ParseNumber(text.toStdString());

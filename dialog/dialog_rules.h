@@ -18,8 +18,7 @@ struct Point {
     int x = 0;
     int y = 0;
 };
-Point WindowPlacement(double screenWidth, double screenHeight, double windowWidth,
-                      double windowHeight);
+Point WindowPlacement(double screenWidth, double screenHeight, double windowWidth, double windowHeight);
 
 // Which music controls can be used for a music source: the music-file button only for
 // the music file, the repeat box only for the audio CD; any other value disables both.
@@ -45,10 +44,8 @@ struct FileFilter {
     QString patterns;
 };
 inline const QString kOpenFileTitle = QStringLiteral("ﾌｧｲﾙを開く");
-inline const FileFilter kPictureFilter{QStringLiteral("画像ﾌｧｲﾙ (bmp jpg gif)"),
-                                       QStringLiteral("*.bmp;*.jpg;*.gif")};
-inline const FileFilter kMusicFilter{QStringLiteral("BGMﾌｧｲﾙ (MP3 WAV)"),
-                                     QStringLiteral("*.MP3;*.WAV")};
+inline const FileFilter kPictureFilter{QStringLiteral("画像ﾌｧｲﾙ (bmp jpg gif)"), QStringLiteral("*.bmp;*.jpg;*.gif")};
+inline const FileFilter kMusicFilter{QStringLiteral("BGMﾌｧｲﾙ (MP3 WAV)"), QStringLiteral("*.MP3;*.WAV")};
 // Whether a file the user chose is taken. `chosen` is `current` with the chosen path in
 // place. The path must fit the file-open request's 255-byte name buffer with its
 // terminating NUL, counted in the encoding the INI file will have once the settings are

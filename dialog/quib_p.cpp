@@ -5,15 +5,15 @@
 #include "dialog/artwork.h"
 #include "dialog/quib_p_controls.h"
 #include "dialog/quib_p_design.h"
+#include "dialog/zoom.h"
 #include "platform/twips.h"
 #include "platform/vb_runtime.h"
-#include "dialog/zoom.h"
 
 #include <QComboBox>
 #include <QCursor>
 #include <QDesktopServices>
-#include <QFontMetrics>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -25,8 +25,8 @@ namespace {
 // The project's home page: the one address "作品集" opens.
 const char* const kHomePage = "https://quelm.example.org/";
 
-const QString kGothicFace = QStringLiteral("IPAPGothic");  // fonts-ipafont-gothic
-const QString kSansFace = QStringLiteral("DejaVu Sans");   // fonts-dejavu-core
+const QString kGothicFace = QStringLiteral("IPAPGothic"); // fonts-ipafont-gothic
+const QString kSansFace = QStringLiteral("DejaVu Sans");  // fonts-dejavu-core
 
 QFont DesignFont(const QString& face, double points) {
     QFont font(face);
@@ -38,8 +38,8 @@ QFont DesignFont(const QString& face, double points) {
 QColor Rgb(int rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 
 QString DefaultChooseFile(QWidget* owner, const QString& title, const dialog::FileFilter& filter) {
-    return QFileDialog::getOpenFileName(owner, title, QString(), dialog::QtNameFilter(filter),
-                                        nullptr, QFileDialog::HideNameFilterDetails);
+    return QFileDialog::getOpenFileName(owner, title, QString(), dialog::QtNameFilter(filter), nullptr,
+                                        QFileDialog::HideNameFilterDetails);
 }
 
 void DefaultOpenPage(const QUrl& address) { QDesktopServices::openUrl(address); }
@@ -54,14 +54,12 @@ void InstallFontSubstitutes() {
 QUrl QuibP::HomePage() { return QUrl(QString::fromLatin1(kHomePage)); }
 
 QuibP::QuibP(Settings& settings, std::filesystem::path ini, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      settings_(settings), ini_(std::move(ini)), chooseFile_(DefaultChooseFile),
-      openPage_(DefaultOpenPage), unselectedMark_(dialog::UnselectedMark()),
-      selectedMark_(dialog::SelectedMark()) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      settings_(settings), ini_(std::move(ini)), chooseFile_(DefaultChooseFile), openPage_(DefaultOpenPage),
+      unselectedMark_(dialog::UnselectedMark()), selectedMark_(dialog::SelectedMark()) {
     InstallFontSubstitutes();
-    if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
-        dotsPerInch_ = s->logicalDotsPerInchX();
+    if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) dotsPerInch_ = s->logicalDotsPerInchX();
     setObjectName(QStringLiteral("Quib_P"));
     setWindowTitle(dialog::kCaption);
     setWindowIcon(dialog::ProgramIcon());
@@ -86,10 +84,9 @@ QWidget* QuibP::ContainerFor(dialog::Container container) {
 }
 
 void QuibP::BuildControls() {
-    using dialog::Container, dialog::TwipRect, dialog::Panel, dialog::CaptionLabel,
-        dialog::MarkImage, dialog::Thumbnail, dialog::LabelDesign, dialog::LabelRole,
-        dialog::LabelLook, dialog::LineDesign, dialog::ButtonDesign,
-        dialog::kTextFontFace, dialog::kTextFontPoints, dialog::kPanelFontFace,
+    using dialog::Container, dialog::TwipRect, dialog::Panel, dialog::CaptionLabel, dialog::MarkImage,
+        dialog::Thumbnail, dialog::LabelDesign, dialog::LabelRole, dialog::LabelLook, dialog::LineDesign,
+        dialog::ButtonDesign, dialog::kTextFontFace, dialog::kTextFontPoints, dialog::kPanelFontFace,
         dialog::kPanelFontPoints, dialog::kGreyRgb, dialog::kPictureSources, dialog::kMusicSources;
     const double dpi = dotsPerInch_;
     auto px = [dpi](int length) { return twips::ToPixels(length, dpi); };
@@ -97,8 +94,7 @@ void QuibP::BuildControls() {
     const QColor windowColour = QGuiApplication::palette().color(QPalette::Base);
     auto place = [&](QWidget* w, Container in, const TwipRect& r) {
         QPoint origin(px(r.left), px(r.top));
-        if (auto* panel = qobject_cast<Panel*>(ContainerFor(in)))
-            origin += panel->InnerOrigin();
+        if (auto* panel = qobject_cast<Panel*>(ContainerFor(in))) origin += panel->InnerOrigin();
         w->setGeometry(QRect(origin, QSize(px(r.width), px(r.height))));
     };
     auto makePanel = [&](const QString& name, const TwipRect& r) {
@@ -118,9 +114,8 @@ void QuibP::BuildControls() {
     }
 
     for (const LabelDesign& design : dialog::Labels()) {
-        QLabel* label = design.role == LabelRole::None
-                            ? new QLabel(ContainerFor(design.in))
-                            : new CaptionLabel(ContainerFor(design.in));
+        QLabel* label = design.role == LabelRole::None ? new QLabel(ContainerFor(design.in))
+                                                       : new CaptionLabel(ContainerFor(design.in));
         label->setObjectName(design.name);
         label->setText(design.text);
         label->setFont(textFont);
@@ -231,8 +226,9 @@ void QuibP::Load() {
     if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
         auto toTwips = [this](int pixels) { return twips::FromPixels(pixels, dotsPerInch_); };
         const QSize outer = frameGeometry().size();
-        const dialog::Point at = dialog::WindowPlacement(toTwips(s->geometry().width()), toTwips(s->geometry().height()),
-                                         toTwips(outer.width()), toTwips(outer.height()));
+        const dialog::Point at =
+            dialog::WindowPlacement(toTwips(s->geometry().width()), toTwips(s->geometry().height()),
+                                    toTwips(outer.width()), toTwips(outer.height()));
         move(s->geometry().topLeft() +
              QPoint(twips::ToPixels(at.x, dotsPerInch_), twips::ToPixels(at.y, dotsPerInch_)));
     }

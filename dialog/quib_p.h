@@ -35,8 +35,7 @@ class QuibP : public QDialog {
     Q_OBJECT
 public:
     // Asks the user for one existing file; an empty result means nothing was chosen.
-    using FileChooser =
-        std::function<QString(QWidget* owner, const QString& title, const dialog::FileFilter& filter)>;
+    using FileChooser = std::function<QString(QWidget* owner, const QString& title, const dialog::FileFilter& filter)>;
     // Hands a web address to the desktop's browser.
     using PageOpener = std::function<void(const QUrl& address)>;
 

@@ -53,10 +53,8 @@ void Thumbnail::resizeEvent(QResizeEvent*) { FitRetained(); }
 // The retained image follows the inner area; drawing may come before the first resize
 // event (a hidden window gets its resize events when shown).
 void Thumbnail::FitRetained() {
-    const QSize inner = rect()
-                            .adjusted(kBorderPixels, kBorderPixels, -kBorderPixels, -kBorderPixels)
-                            .size()
-                            .expandedTo(QSize(1, 1));
+    const QSize inner =
+        rect().adjusted(kBorderPixels, kBorderPixels, -kBorderPixels, -kBorderPixels).size().expandedTo(QSize(1, 1));
     if (retained_.size() == inner) return;
     QImage grown(inner, QImage::Format_RGB32);
     grown.fill(Qt::white);

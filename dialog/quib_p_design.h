@@ -83,9 +83,9 @@ TwipRect ThumbnailBox(int wall);
 TwipRect PathField(int wall);
 
 // On the music panel: the repeat box and the music file's field.
-inline constexpr TwipRect kRepeatBox{1800, 420, 615, 300};   // BGM_Repeat
+inline constexpr TwipRect kRepeatBox{1800, 420, 615, 300};        // BGM_Repeat
 inline constexpr TwipRect kMusicFileField{1140, 1320, 6615, 270}; // lbl_Fname
-inline constexpr int kRepeatItems = 31; // list items 0 to 30
+inline constexpr int kRepeatItems = 31;                           // list items 0 to 30
 
 // The thumbnails' drawing size in pixels, and the mark pictures' size.
 inline constexpr int kThumbnailPixels = 37;

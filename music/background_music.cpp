@@ -10,7 +10,7 @@ namespace {
 const QString kCdDevice = QStringLiteral("cdaudio");
 const QString kStopped = QStringLiteral("stopped");
 const QString kPlaying = QStringLiteral("playing");
-constexpr int kModeWordChars = 7;  // "stopped", "playing"
+constexpr int kModeWordChars = 7; // "stopped", "playing"
 
 // A reply buffer's text: up to its first NUL.
 template <size_t N>
@@ -41,8 +41,7 @@ int32_t BackgroundMusic::MciSend(const QString& command, QString& text) {
     const uint32_t result = media_.SendString(command, reply.data(), kReplyChars);
     if (result != 0) {
         std::array<char16_t, kErrorTextChars> description{};
-        text = media_.GetErrorString(result, description.data(), kErrorTextChars) ? UpToNul(description)
-                                                                                  : kNoErrorText;
+        text = media_.GetErrorString(result, description.data(), kErrorTextChars) ? UpToNul(description) : kNoErrorText;
         return static_cast<int32_t>(result);
     }
     text = UpToNul(reply);
@@ -103,7 +102,8 @@ void BackgroundMusic::CDClose() {
 }
 
 void BackgroundMusic::MP3Open() {
-    const QString open = QStringLiteral("open \"") + settings_.BGMFile + QStringLiteral("\" type MPEGVideo Alias MP3Play");
+    const QString open =
+        QStringLiteral("open \"") + settings_.BGMFile + QStringLiteral("\" type MPEGVideo Alias MP3Play");
     mp3OpenResult_ = media_.SendString(open, nullptr, 0);
     if (mp3OpenResult_ == 0) media_.SendString(QStringLiteral("play MP3Play"), nullptr, 0);
 }

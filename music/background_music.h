@@ -35,7 +35,7 @@ public:
     BackgroundMusic(const Settings& settings, std::unique_ptr<mm::Multimedia> media);
 
     void CDOpen() override;
-    bool CDPoll() override;  // one poll of the CD timer; returns CDPolling
+    bool CDPoll() override; // one poll of the CD timer; returns CDPolling
     void CDClose() override;
     void MP3Open() override;
     void MP3Keep() override;
@@ -64,7 +64,7 @@ private:
     const Settings& settings_;
     std::unique_ptr<mm::Multimedia> owned_;
     mm::Multimedia& media_;
-    std::array<char16_t, kCdModeChars> cdMode_{};  // kept between polls
+    std::array<char16_t, kCdModeChars> cdMode_{}; // kept between polls
     uint32_t mp3OpenResult_ = 0;
 };
 

@@ -21,8 +21,7 @@ constexpr int kCdChannels = 2;
 class DiscSource final : public sound::AudioSource {
 public:
     DiscSource(CdIo_t* cdio, int64_t leadout)
-        : cdio_(cdio), leadout_(leadout),
-          block_(static_cast<size_t>(kSectorsPerRead) * kFramesPerSector * kCdChannels),
+        : cdio_(cdio), leadout_(leadout), block_(static_cast<size_t>(kSectorsPerRead) * kFramesPerSector * kCdChannels),
           raw_(static_cast<size_t>(kSectorsPerRead) * CDIO_CD_FRAMESIZE_RAW) {}
     ~DiscSource() override { cdio_destroy(cdio_); }
     int Rate() const override { return kCdRate; }
@@ -52,14 +51,14 @@ private:
     bool Fill(int64_t sector) {
         const int sectors = static_cast<int>(std::min<int64_t>(kSectorsPerRead, leadout_ - sector));
         blockSectors_ = 0;
-        std::fill(raw_.begin(), raw_.end(), uint8_t{0});  // an image's last read may come up short
+        std::fill(raw_.begin(), raw_.end(), uint8_t{0}); // an image's last read may come up short
         if (cdio_read_audio_sectors(cdio_, raw_.data(), static_cast<lsn_t>(sector), static_cast<uint32_t>(sectors)) !=
             DRIVER_OP_SUCCESS)
             return false;
         blockStart_ = sector;
         blockSectors_ = sectors;
         const size_t samples = static_cast<size_t>(sectors) * kFramesPerSector * kCdChannels;
-        for (size_t i = 0; i < samples; ++i)  // CD audio is little-endian
+        for (size_t i = 0; i < samples; ++i) // CD audio is little-endian
             block_[i] = static_cast<int16_t>(raw_[2 * i] | (raw_[2 * i + 1] << 8));
         return true;
     }
@@ -106,8 +105,8 @@ std::unique_ptr<CdAudioDevice> CdAudioDevice::Open() {
         device->leadout_ = leadout == CDIO_INVALID_LSN ? 0 : leadout;
         if (device->leadout_ <= 0) device->tracks_.clear();
     }
-    device->stream_ = std::make_unique<sound::SoundStream>(
-        std::make_unique<DiscSource>(cdio, device->leadout_), "Quelm CD audio");
+    device->stream_ =
+        std::make_unique<sound::SoundStream>(std::make_unique<DiscSource>(cdio, device->leadout_), "Quelm CD audio");
     return device;
 }
 
@@ -170,15 +169,16 @@ std::string CdAudioDevice::PositionText(int64_t sector, CdTimeFormat format) con
     case CdTimeFormat::Msf: {
         const int64_t a = sector + kMsfOffset;
         std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(a / (60 * kSectorsPerSecond)),
-                      static_cast<long long>(a / kSectorsPerSecond % 60), static_cast<long long>(a % kSectorsPerSecond));
+                      static_cast<long long>(a / kSectorsPerSecond % 60),
+                      static_cast<long long>(a % kSectorsPerSecond));
         break;
     }
     case CdTimeFormat::Tmsf: {
         const int track = TrackAt(sector);
         const int64_t r = sector - std::max<int64_t>(0, TrackStart(track));
-        std::snprintf(text, sizeof text, "%02d:%02lld:%02lld:%02lld", track,
-                      static_cast<long long>(r / (60 * kSectorsPerSecond)),
-                      static_cast<long long>(r / kSectorsPerSecond % 60), static_cast<long long>(r % kSectorsPerSecond));
+        std::snprintf(
+            text, sizeof text, "%02d:%02lld:%02lld:%02lld", track, static_cast<long long>(r / (60 * kSectorsPerSecond)),
+            static_cast<long long>(r / kSectorsPerSecond % 60), static_cast<long long>(r % kSectorsPerSecond));
         break;
     }
     }
@@ -190,7 +190,8 @@ std::string CdAudioDevice::LengthText(int64_t sectors, CdTimeFormat format) cons
     if (format == CdTimeFormat::Milliseconds) {
         std::snprintf(text, sizeof text, "%lld", static_cast<long long>(sectors * 1000 / kSectorsPerSecond));
     } else {
-        std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(sectors / (60 * kSectorsPerSecond)),
+        std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld",
+                      static_cast<long long>(sectors / (60 * kSectorsPerSecond)),
                       static_cast<long long>(sectors / kSectorsPerSecond % 60),
                       static_cast<long long>(sectors % kSectorsPerSecond));
     }
@@ -220,7 +221,7 @@ std::optional<int64_t> CdAudioDevice::ParsePosition(const std::string& text, CdT
         const size_t most = format == CdTimeFormat::Tmsf ? 4 : 3;
         if (parts.size() > most) return std::nullopt;
         parts.resize(most, 0);
-        const size_t m = most - 3;  // index of the minutes
+        const size_t m = most - 3; // index of the minutes
         if (parts[m + 1] > 59 || parts[m + 2] >= kSectorsPerSecond) {
             *outOfRange = true;
             return std::nullopt;
@@ -245,10 +246,10 @@ std::optional<int64_t> CdAudioDevice::ParsePosition(const std::string& text, CdT
 }
 
 CdPlay CdAudioDevice::Play(std::optional<int64_t> from, std::optional<int64_t> to, std::string* error) {
-    if (!from && !to && Playing()) return CdPlay::Started;  // already playing on: nothing to change
+    if (!from && !to && Playing()) return CdPlay::Started; // already playing on: nothing to change
     std::optional<int64_t> start = from;
     if (!start) start = AudioFrom(Position());
-    if (!start) start = AudioFrom(0);  // played to the end: start over
+    if (!start) start = AudioFrom(0); // played to the end: start over
     if (!start || !IsAudio(*start)) return CdPlay::NoAudio;
     int64_t end = to.value_or(leadout_);
     for (const Track& t : tracks_)

@@ -19,12 +19,12 @@ namespace quelm::mm {
 
 inline constexpr const char* kCdDeviceVariable = "QUELM_CDAUDIO_DEVICE";
 inline constexpr int kSectorsPerSecond = 75;
-inline constexpr int kFramesPerSector = 588;  // 2352 bytes of 16-bit stereo at 44.1 kHz
+inline constexpr int kFramesPerSector = 588; // 2352 bytes of 16-bit stereo at 44.1 kHz
 inline constexpr int kCdRate = 44100;
-inline constexpr int kMsfOffset = 150;        // MSF 00:02:00 is LSN 0
+inline constexpr int kMsfOffset = 150; // MSF 00:02:00 is LSN 0
 
 enum class CdTimeFormat { Msf, Tmsf, Milliseconds };
-enum class CdPlay { Started, NoSound, NoAudio };  // no sound server; no audio track there
+enum class CdPlay { Started, NoSound, NoAudio }; // no sound server; no audio track there
 
 class CdAudioDevice {
 public:
@@ -42,7 +42,7 @@ public:
     // The track being heard (while stopped: the track where the position stands).
     int CurrentTrack() const;
     bool Playing() const;
-    int64_t Position() const;           // sector being heard
+    int64_t Position() const;            // sector being heard
     int64_t TrackStart(int track) const; // -1 for a track the disc does not have
     int64_t TrackLength(int track) const;
     int64_t DiscEnd() const { return leadout_; }

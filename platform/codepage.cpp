@@ -64,11 +64,21 @@ bool IsValidUtf8(std::string_view bytes) {
         unsigned char c = static_cast<unsigned char>(bytes[i]);
         int extra;
         uint32_t cp;
-        if (c < 0x80) { ++i; continue; }
-        if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; }
-        else return false;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            cp = c & 0x07;
+        } else
+            return false;
         if (i + static_cast<size_t>(extra) >= n) return false;
         for (int k = 1; k <= extra; ++k) {
             unsigned char d = static_cast<unsigned char>(bytes[i + k]);
@@ -76,8 +86,7 @@ bool IsValidUtf8(std::string_view bytes) {
             cp = (cp << 6) | (d & 0x3F);
         }
         // No overlong forms, no surrogates, nothing past U+10FFFF.
-        if ((extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000))
-            return false;
+        if ((extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000)) return false;
         if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
         i += extra + 1;
     }

@@ -13,8 +13,10 @@ int ShowCursor(bool show) {
     g_counter += show ? 1 : -1;
     const bool hide = g_counter < 0;
     if (hide != g_hidden && qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        if (hide) QGuiApplication::setOverrideCursor(QCursor(Qt::BlankCursor));
-        else QGuiApplication::restoreOverrideCursor();
+        if (hide)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::BlankCursor));
+        else
+            QGuiApplication::restoreOverrideCursor();
         g_hidden = hide;
     }
     return g_counter;

@@ -28,10 +28,10 @@ namespace quelm::d3d {
 // HRESULT: negative values are failures.
 using HResult = int32_t;
 inline constexpr HResult kOk = 0;
-inline constexpr HResult kErrNotAvailable = static_cast<HResult>(0x8876086Au);    // D3DERR_NOTAVAILABLE
-inline constexpr HResult kErrInvalidCall = static_cast<HResult>(0x8876086Cu);     // D3DERR_INVALIDCALL
+inline constexpr HResult kErrNotAvailable = static_cast<HResult>(0x8876086Au);     // D3DERR_NOTAVAILABLE
+inline constexpr HResult kErrInvalidCall = static_cast<HResult>(0x8876086Cu);      // D3DERR_INVALIDCALL
 inline constexpr HResult kErrOutOfVideoMemory = static_cast<HResult>(0x8876017Cu); // D3DERR_OUTOFVIDEOMEMORY
-inline constexpr HResult kErrInvalidData = static_cast<HResult>(0x88760B59u);     // D3DXERR_INVALIDDATA
+inline constexpr HResult kErrInvalidData = static_cast<HResult>(0x88760B59u);      // D3DXERR_INVALIDDATA
 inline constexpr bool Failed(HResult hr) { return hr < 0; }
 
 // The description of a code, for the user's message when the device cannot be made.
@@ -120,8 +120,7 @@ public:
     virtual HResult CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
                                        VertexBufferHandle& buffer) = 0;
     // Lock, copy, unlock: `size` bytes from `data` to byte `offset` of the buffer.
-    virtual HResult CopyToVertexBuffer(VertexBufferHandle buffer, uint32_t offset, const void* data,
-                                       uint32_t size) = 0;
+    virtual HResult CopyToVertexBuffer(VertexBufferHandle buffer, uint32_t offset, const void* data, uint32_t size) = 0;
     virtual HResult SetTransform(TransformState state, const Matrix& matrix) = 0;
     // Whole target; colour as 0xAARRGGBB; depth 0..1.
     virtual HResult Clear(uint32_t flags, uint32_t color, float z, uint32_t stencil) = 0;

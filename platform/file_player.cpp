@@ -44,8 +44,7 @@ std::unique_ptr<sound::AudioSource> OpenAudioFile(const QString& path, bool wavO
     }
     const int major = info.format & SF_FORMAT_TYPEMASK;
     const bool wav = major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX;
-    if (info.channels < 1 || info.channels > 8 || info.samplerate < 1000 || info.frames <= 0 ||
-        (wavOnly && !wav)) {
+    if (info.channels < 1 || info.channels > 8 || info.samplerate < 1000 || info.frames <= 0 || (wavOnly && !wav)) {
         sf_close(sf);
         *result = FileOpenResult::NotAudio;
         return nullptr;
@@ -65,7 +64,7 @@ FilePlayer::FilePlayer(std::unique_ptr<sound::AudioSource> source) : rate_(sourc
 }
 
 bool FilePlayer::Play(std::optional<int64_t> fromMs, std::optional<int64_t> toMs, std::string* error) {
-    if (!fromMs && !toMs && Playing()) return true;  // already playing on: nothing to change
+    if (!fromMs && !toMs && Playing()) return true; // already playing on: nothing to change
     int64_t from = fromMs ? ToFrames(*fromMs, rate_) : stream_->HeardFrame();
     if (from >= stream_->Frames()) from = 0;
     const int64_t to = toMs ? ToFrames(*toMs, rate_) : -1;

@@ -70,40 +70,34 @@ public:
             const bool usable = window->handle() && window->surfaceType() == QSurface::OpenGLSurface &&
                                 window->format().depthBufferSize() >= kMinDepthBits;
             if (!usable) {
-                if (window->handle())
-                    window->destroy();
+                if (window->handle()) window->destroy();
                 window->setSurfaceType(QSurface::OpenGLSurface);
                 window->setFormat(format);
                 window->create();
             }
-            if (!window->handle())
-                return kErrNotAvailable;
+            if (!window->handle()) return kErrNotAvailable;
             window_ = window;
             surface_ = window;
         } else {
             offscreen_ = std::make_unique<QOffscreenSurface>();
             offscreen_->setFormat(format);
             offscreen_->create();
-            if (!offscreen_->isValid())
-                return kErrNotAvailable;
+            if (!offscreen_->isValid()) return kErrNotAvailable;
             surface_ = offscreen_.get();
         }
         context_ = std::make_unique<QOpenGLContext>();
         context_->setFormat(window ? window->format() : format);
-        if (!context_->create() || !context_->makeCurrent(surface_))
-            return kErrNotAvailable;
+        if (!context_->create() || !context_->makeCurrent(surface_)) return kErrNotAvailable;
         platform::KeepGlDriverLoaded();
         gl_ = QOpenGLVersionFunctionsFactory::get<QOpenGLFunctions_2_1>(context_.get());
-        if (!gl_ || !gl_->initializeOpenGLFunctions())
-            return kErrNotAvailable;
+        if (!gl_ || !gl_->initializeOpenGLFunctions()) return kErrNotAvailable;
 
         if (offscreen_) {
             QOpenGLFramebufferObjectFormat backFormat;
             backFormat.setAttachment(QOpenGLFramebufferObject::Depth);
             back_ = std::make_unique<QOpenGLFramebufferObject>(size, backFormat);
             front_ = std::make_unique<QOpenGLFramebufferObject>(size);
-            if (!back_->isValid() || !front_->isValid())
-                return kErrOutOfVideoMemory;
+            if (!back_->isValid() || !front_->isValid()) return kErrOutOfVideoMemory;
             front_->bind();
             gl_->glClearColor(0, 0, 0, 1);
             gl_->glClear(GL_COLOR_BUFFER_BIT);
@@ -111,28 +105,23 @@ public:
         }
         GLint depthBits = 0;
         gl_->glGetIntegerv(GL_DEPTH_BITS, &depthBits);
-        if (depthBits < kMinDepthBits)
-            return kErrNotAvailable;
+        if (depthBits < kMinDepthBits) return kErrNotAvailable;
 
         // Depth clipped to 0..w as Direct3D clips it: by clip control where the driver has
         // it, otherwise by remapping the projection's depth (see SetTransform).
         const QSurfaceFormat actual = context_->format();
         if (actual.version() >= qMakePair(4, 5) || context_->hasExtension("GL_ARB_clip_control"))
             clipControl_ = reinterpret_cast<ClipControlFn>(context_->getProcAddress("glClipControl"));
-        if (clipControl_)
-            clipControl_(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
+        if (clipControl_) clipControl_(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
 
         SetDirect3DDefaults();
         return gl_->glGetError() == GL_NO_ERROR ? kOk : kErrNotAvailable;
     }
 
     HResult SetRenderState(RenderState state, uint32_t value) override {
-        if (!MakeCurrent())
-            return kErrInvalidCall;
+        if (!MakeCurrent()) return kErrInvalidCall;
         switch (state) {
-        case RenderState::ZEnable:
-            Enable(GL_DEPTH_TEST, value != 0);
-            return kOk;
+        case RenderState::ZEnable: Enable(GL_DEPTH_TEST, value != 0); return kOk;
         case RenderState::CullMode:
             if (value == kCullNone) {
                 gl_->glDisable(GL_CULL_FACE);
@@ -144,34 +133,26 @@ public:
                 return kErrInvalidCall;
             }
             return kOk;
-        case RenderState::AlphaBlendEnable:
-            Enable(GL_BLEND, value != 0);
-            return kOk;
-        case RenderState::Lighting:
-            Enable(GL_LIGHTING, value != 0);
-            return kOk;
+        case RenderState::AlphaBlendEnable: Enable(GL_BLEND, value != 0); return kOk;
+        case RenderState::Lighting: Enable(GL_LIGHTING, value != 0); return kOk;
         }
         return kErrInvalidCall;
     }
 
     HResult SetTextureStageState(uint32_t stage, TextureStageState type, uint32_t value) override {
-        if (stage != 0 || !MakeCurrent())
-            return kErrInvalidCall;
+        if (stage != 0 || !MakeCurrent()) return kErrInvalidCall;
         switch (type) {
         case TextureStageState::ColorOp:
-            if (value != kTopModulate && value != kTopSelectArg1 && value != kTopDisable)
-                return kErrInvalidCall;
+            if (value != kTopModulate && value != kTopSelectArg1 && value != kTopDisable) return kErrInvalidCall;
             colorOp_ = value;
             break;
         case TextureStageState::ColorArg1:
-            if (value != kTaTexture && value != kTaDiffuse)
-                return kErrInvalidCall;
+            if (value != kTaTexture && value != kTaDiffuse) return kErrInvalidCall;
             colorArg1_ = value;
             break;
         case TextureStageState::MagFilter:
         case TextureStageState::MinFilter: {
-            if (value != kTexfPoint && value != kTexfLinear)
-                return kErrInvalidCall;
+            if (value != kTexfPoint && value != kTexfLinear) return kErrInvalidCall;
             (type == TextureStageState::MagFilter ? magFilter_ : minFilter_) = value;
             break;
         }
@@ -182,23 +163,18 @@ public:
 
     HResult CreateTextureFromFile(const std::filesystem::path& file, TextureHandle& texture) override {
         texture = 0;
-        if (!MakeCurrent())
-            return kErrInvalidCall;
+        if (!MakeCurrent()) return kErrInvalidCall;
         // Refused when missing, cut short, too large or not a BMP, JPEG or GIF; opaque.
         QImage image = picture::LoadPictureFile(file);
-        if (image.isNull())
-            return kErrInvalidData;
+        if (image.isNull()) return kErrInvalidData;
         const QSize fitted = picture::ShrinkSize(image.size(), MaxTextureSide());
-        if (fitted != image.size())
-            image = picture::Shrink(image, fitted);
-        if (image.isNull())
-            return kErrOutOfVideoMemory;
+        if (fitted != image.size()) image = picture::Shrink(image, fitted);
+        if (image.isNull()) return kErrOutOfVideoMemory;
         if (const HResult hr = CreateTexture(uint32_t(image.width()), uint32_t(image.height()), texture); Failed(hr))
             return hr;
-        const HResult hr = CopyToTexture(texture, 0, uint32_t(image.height()), image.constBits(),
-                                         uint32_t(image.bytesPerLine()));
-        if (Failed(hr))
-            ReleaseTexture(texture);
+        const HResult hr =
+            CopyToTexture(texture, 0, uint32_t(image.height()), image.constBits(), uint32_t(image.bytesPerLine()));
+        if (Failed(hr)) ReleaseTexture(texture);
         return hr;
     }
 
@@ -250,8 +226,7 @@ public:
     HResult CreateVertexBuffer(uint32_t length, uint32_t /*usage*/, uint32_t fvf, uint32_t /*pool*/,
                                VertexBufferHandle& buffer) override {
         buffer = 0;
-        if (length == 0 || (fvf != 0 && fvf != kFvfXyzTex1) || !MakeCurrent())
-            return kErrInvalidCall;
+        if (length == 0 || (fvf != 0 && fvf != kFvfXyzTex1) || !MakeCurrent()) return kErrInvalidCall;
         GLuint id = 0;
         gl_->glGenBuffers(1, &id);
         gl_->glBindBuffer(GL_ARRAY_BUFFER, id);
@@ -265,8 +240,7 @@ public:
         return kOk;
     }
 
-    HResult CopyToVertexBuffer(VertexBufferHandle buffer, uint32_t offset, const void* data,
-                               uint32_t size) override {
+    HResult CopyToVertexBuffer(VertexBufferHandle buffer, uint32_t offset, const void* data, uint32_t size) override {
         const auto found = buffers_.find(buffer);
         if (found == buffers_.end() || !data || uint64_t(offset) + size > found->second.length || !MakeCurrent())
             return kErrInvalidCall;
@@ -276,8 +250,7 @@ public:
     }
 
     HResult SetTransform(TransformState state, const Matrix& matrix) override {
-        if (!MakeCurrent())
-            return kErrInvalidCall;
+        if (!MakeCurrent()) return kErrInvalidCall;
         if (state == TransformState::View) {
             // No world transform is ever set, so the model-view matrix is the view.
             gl_->glMatrixMode(GL_MODELVIEW);
@@ -301,13 +274,12 @@ public:
     }
 
     HResult Clear(uint32_t flags, uint32_t color, float z, uint32_t /*stencil*/) override {
-        if (!MakeCurrent() || (flags & ~(kClearTarget | kClearZBuffer)) != 0)
-            return kErrInvalidCall;
+        if (!MakeCurrent() || (flags & ~(kClearTarget | kClearZBuffer)) != 0) return kErrInvalidCall;
         UpdateViewport();
         GLbitfield mask = 0;
         if (flags & kClearTarget) {
-            gl_->glClearColor(((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f,
-                              (color & 0xFF) / 255.0f, ((color >> 24) & 0xFF) / 255.0f);
+            gl_->glClearColor(((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f, (color & 0xFF) / 255.0f,
+                              ((color >> 24) & 0xFF) / 255.0f);
             mask |= GL_COLOR_BUFFER_BIT;
         }
         if (flags & kClearZBuffer) {
@@ -320,37 +292,32 @@ public:
     }
 
     HResult BeginScene() override {
-        if (inScene_ || !MakeCurrent())
-            return kErrInvalidCall;
+        if (inScene_ || !MakeCurrent()) return kErrInvalidCall;
         inScene_ = true;
         return kOk;
     }
 
     HResult EndScene() override {
-        if (!inScene_)
-            return kErrInvalidCall;
+        if (!inScene_) return kErrInvalidCall;
         inScene_ = false;
         return kOk;
     }
 
     HResult SetVertexShader(uint32_t fvf) override {
-        if (fvf != kFvfXyzTex1)
-            return kErrInvalidCall;
+        if (fvf != kFvfXyzTex1) return kErrInvalidCall;
         fvf_ = fvf;
         return kOk;
     }
 
     HResult SetStreamSource(uint32_t stream, VertexBufferHandle buffer, uint32_t stride) override {
-        if (stream != 0 || (buffer != 0 && !buffers_.contains(buffer)))
-            return kErrInvalidCall;
+        if (stream != 0 || (buffer != 0 && !buffers_.contains(buffer))) return kErrInvalidCall;
         streamBuffer_ = buffer;
         streamStride_ = stride;
         return kOk;
     }
 
     HResult SetTexture(uint32_t stage, TextureHandle texture) override {
-        if (stage != 0 || (texture != 0 && !textures_.contains(texture)) || !MakeCurrent())
-            return kErrInvalidCall;
+        if (stage != 0 || (texture != 0 && !textures_.contains(texture)) || !MakeCurrent()) return kErrInvalidCall;
         texture_ = texture;
         BindCurrentTexture();
         return kOk;
@@ -363,8 +330,7 @@ public:
             return kErrInvalidCall;
         const uint64_t vertexCount = uint64_t(primitiveCount) + 2;
         const uint64_t end = (uint64_t(startVertex) + vertexCount - 1) * streamStride_ + kXyzTex1Bytes;
-        if (end > found->second.length)
-            return kErrInvalidCall;
+        if (end > found->second.length) return kErrInvalidCall;
         gl_->glBindBuffer(GL_ARRAY_BUFFER, found->second.id);
         gl_->glEnableClientState(GL_VERTEX_ARRAY);
         gl_->glVertexPointer(3, GL_FLOAT, GLsizei(streamStride_), nullptr);
@@ -375,12 +341,10 @@ public:
     }
 
     HResult Present() override {
-        if (inScene_ || !MakeCurrent())
-            return kErrInvalidCall;
+        if (inScene_ || !MakeCurrent()) return kErrInvalidCall;
         if (window_) {
             // A window that is not on the screen yet has nothing to show the frame on.
-            if (window_->isExposed())
-                context_->swapBuffers(window_);
+            if (window_->isExposed()) context_->swapBuffers(window_);
         } else {
             QOpenGLFramebufferObject::blitFramebuffer(front_.get(), back_.get(), GL_COLOR_BUFFER_BIT, GL_NEAREST);
             back_->bind();
@@ -389,8 +353,7 @@ public:
     }
 
     HResult GetFrontBuffer(QImage& image) override {
-        if (!front_ || !MakeCurrent())
-            return kErrNotAvailable;
+        if (!front_ || !MakeCurrent()) return kErrNotAvailable;
         image = front_->toImage(true).convertToFormat(QImage::Format_RGB32);
         back_->bind();
         return image.isNull() ? kErrOutOfVideoMemory : kOk;
@@ -398,13 +361,10 @@ public:
 
     void ReleaseVertexBuffer(VertexBufferHandle buffer) override {
         const auto found = buffers_.find(buffer);
-        if (found == buffers_.end())
-            return;
-        if (MakeCurrent())
-            gl_->glDeleteBuffers(1, &found->second.id);
+        if (found == buffers_.end()) return;
+        if (MakeCurrent()) gl_->glDeleteBuffers(1, &found->second.id);
         buffers_.erase(found);
-        if (streamBuffer_ == buffer)
-            streamBuffer_ = 0;
+        if (streamBuffer_ == buffer) streamBuffer_ = 0;
     }
 
 private:
@@ -421,10 +381,8 @@ private:
     };
 
     bool MakeCurrent() {
-        if (!context_ || !gl_)
-            return false;
-        if (QOpenGLContext::currentContext() == context_.get() && context_->surface() == surface_)
-            return true;
+        if (!context_ || !gl_) return false;
+        if (QOpenGLContext::currentContext() == context_.get() && context_->surface() == surface_) return true;
         return context_->makeCurrent(surface_);
     }
 
@@ -471,8 +429,8 @@ private:
     }
 
     void ApplyStage() {
-        const bool textured = texture_ != 0 && colorOp_ != kTopDisable &&
-                              !(colorOp_ == kTopSelectArg1 && colorArg1_ == kTaDiffuse);
+        const bool textured =
+            texture_ != 0 && colorOp_ != kTopDisable && !(colorOp_ == kTopSelectArg1 && colorArg1_ == kTaDiffuse);
         Enable(GL_TEXTURE_2D, textured);
         const GLint mode = colorOp_ == kTopSelectArg1 ? GL_REPLACE : GL_MODULATE;
         gl_->glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, mode);
@@ -482,8 +440,7 @@ private:
     // Filters belong to the stage in Direct3D and to the texture in OpenGL.
     void ApplyFilters() {
         const auto found = textures_.find(texture_);
-        if (found == textures_.end())
-            return;
+        if (found == textures_.end()) return;
         const GLint minFilter = minFilter_ == kTexfLinear ? GL_LINEAR : GL_NEAREST;
         const GLint magFilter = magFilter_ == kTexfLinear ? GL_LINEAR : GL_NEAREST;
         if (found->second.minFilter != minFilter) {
@@ -509,10 +466,8 @@ private:
 
     void Destroy() {
         if (context_ && gl_ && MakeCurrent()) {
-            for (auto& [handle, texture] : textures_)
-                gl_->glDeleteTextures(1, &texture.id);
-            for (auto& [handle, buffer] : buffers_)
-                gl_->glDeleteBuffers(1, &buffer.id);
+            for (auto& [handle, texture] : textures_) gl_->glDeleteTextures(1, &texture.id);
+            for (auto& [handle, buffer] : buffers_) gl_->glDeleteBuffers(1, &buffer.id);
             back_.reset();
             front_.reset();
             context_->doneCurrent();
@@ -557,16 +512,14 @@ public:
     explicit GlDirect3D(std::optional<QSize> offscreenSize) : offscreenSize_(offscreenSize) {}
 
     HResult GetAdapterDisplayMode(uint32_t adapter, DisplayMode& mode) override {
-        if (adapter != 0)
-            return kErrInvalidCall;
+        if (adapter != 0) return kErrInvalidCall;
         if (offscreenSize_) {
-            mode = DisplayMode{uint32_t(offscreenSize_->width()), uint32_t(offscreenSize_->height()), 0,
-                               Format::X8R8G8B8};
+            mode =
+                DisplayMode{uint32_t(offscreenSize_->width()), uint32_t(offscreenSize_->height()), 0, Format::X8R8G8B8};
             return kOk;
         }
         QScreen* screen = QGuiApplication::primaryScreen();
-        if (!screen)
-            return kErrNotAvailable;
+        if (!screen) return kErrNotAvailable;
         const QSize pixels = screen->size() * screen->devicePixelRatio();
         mode.Width = uint32_t(pixels.width());
         mode.Height = uint32_t(pixels.height());
@@ -579,10 +532,8 @@ public:
                          const PresentParameters& parameters, std::unique_ptr<Device>& device) override {
         device.reset();
         DisplayMode mode;
-        if (const HResult hr = GetAdapterDisplayMode(adapter, mode); Failed(hr))
-            return hr;
-        if (type != DevType::Hal)
-            return kErrNotAvailable;
+        if (const HResult hr = GetAdapterDisplayMode(adapter, mode); Failed(hr)) return hr;
+        if (type != DevType::Hal) return kErrNotAvailable;
         // Full screen only at the current display mode; a depth buffer is required.
         const bool onScreen = !offscreenSize_;
         if (parameters.Windowed || parameters.BackBufferWidth != mode.Width ||
@@ -590,10 +541,9 @@ public:
             !parameters.EnableAutoDepthStencil || parameters.AutoDepthStencilFormat != Format::D16)
             return kErrInvalidCall;
         auto made = std::make_unique<GlDevice>();
-        const HResult hr = made->Create(onScreen ? parameters.hDeviceWindow : nullptr,
-                                        QSize(int(mode.Width), int(mode.Height)));
-        if (Failed(hr))
-            return hr;
+        const HResult hr =
+            made->Create(onScreen ? parameters.hDeviceWindow : nullptr, QSize(int(mode.Width), int(mode.Height)));
+        if (Failed(hr)) return hr;
         device = std::move(made);
         return kOk;
     }

@@ -26,7 +26,8 @@ constexpr ErrorText kErrorTexts[] = {
     {MCIERR_INVALID_DEVICE_NAME, "The specified device is not open or is not recognized by MCI."},
     {MCIERR_DEVICE_OPEN, "The device name is already being used as an alias by this application. Use a unique alias."},
     {MCIERR_MISSING_COMMAND_STRING, "No command was specified."},
-    {MCIERR_MISSING_STRING_ARGUMENT, "The specified command requires a character-string parameter. Please provide one."},
+    {MCIERR_MISSING_STRING_ARGUMENT,
+     "The specified command requires a character-string parameter. Please provide one."},
     {MCIERR_BAD_INTEGER, "The specified integer is invalid for this command."},
     {MCIERR_MISSING_PARAMETER, "The specified command requires a parameter. Please supply one."},
     {MCIERR_UNSUPPORTED_FUNCTION, "The MCI device you are using does not support the specified command."},
@@ -136,8 +137,10 @@ private:
         }
         if (verb == u"stop") {
             if (!rest.isEmpty()) return MCIERR_UNRECOGNIZED_KEYWORD;
-            if (device.cd) device.cd->Stop();
-            else device.file->Stop();
+            if (device.cd)
+                device.cd->Stop();
+            else
+                device.file->Stop();
             return 0;
         }
         if (verb == u"play") return Play(device, rest);
@@ -157,10 +160,14 @@ private:
             if (++i >= words.size()) return MCIERR_MISSING_STRING_ARGUMENT;
             *slot = words[i];
         }
-        const QString kind = type ? type->toLower() : element.toLower() == u"cdaudio" ? QStringLiteral("cdaudio")
-                                                                                     : QStringLiteral("mpegvideo");
+        const QString kind = type                              ? type->toLower()
+                             : element.toLower() == u"cdaudio" ? QStringLiteral("cdaudio")
+                                                               : QStringLiteral("mpegvideo");
         if (kind != u"cdaudio" && kind != u"mpegvideo") return MCIERR_INVALID_DEVICE_NAME;
-        const QString name = (alias ? *alias : (kind == u"cdaudio" && !type) ? QStringLiteral("cdaudio") : element).toLower();
+        const QString name = (alias                           ? *alias
+                              : (kind == u"cdaudio" && !type) ? QStringLiteral("cdaudio")
+                                                              : element)
+                                 .toLower();
         if (name.isEmpty()) return MCIERR_MISSING_DEVICE_NAME;
         if (devices_.count(name)) return alias ? MCIERR_DUPLICATE_ALIAS : MCIERR_DEVICE_OPEN;
         Device device;
@@ -205,7 +212,7 @@ private:
             switch (device.cd->Play(from, to, &error)) {
             case CdPlay::Started: return 0;
             case CdPlay::NoSound: return MCIERR_HARDWARE;
-            case CdPlay::NoAudio: return MCIERR_OUTOFRANGE;  // a data track
+            case CdPlay::NoAudio: return MCIERR_OUTOFRANGE; // a data track
             }
         }
         return device.file->Play(from, to, &error) ? 0 : MCIERR_HARDWARE;
@@ -217,10 +224,14 @@ private:
         if (rest.size() < 3) return MCIERR_MISSING_PARAMETER;
         if (rest.size() > 3) return MCIERR_UNRECOGNIZED_KEYWORD;
         const QString format = rest[2].toLower();
-        if (format == u"milliseconds" || format == u"ms") device.format = CdTimeFormat::Milliseconds;
-        else if (device.cd && format == u"msf") device.format = CdTimeFormat::Msf;
-        else if (device.cd && format == u"tmsf") device.format = CdTimeFormat::Tmsf;
-        else return MCIERR_BAD_CONSTANT;
+        if (format == u"milliseconds" || format == u"ms")
+            device.format = CdTimeFormat::Milliseconds;
+        else if (device.cd && format == u"msf")
+            device.format = CdTimeFormat::Msf;
+        else if (device.cd && format == u"tmsf")
+            device.format = CdTimeFormat::Tmsf;
+        else
+            return MCIERR_BAD_CONSTANT;
         return 0;
     }
 
@@ -228,23 +239,29 @@ private:
         if (rest.isEmpty()) return MCIERR_MISSING_PARAMETER;
         const QString item = rest.join(u' ').toLower();
         if (item == u"time format") {
-            *answer = device.format == CdTimeFormat::Msf ? QStringLiteral("msf")
+            *answer = device.format == CdTimeFormat::Msf    ? QStringLiteral("msf")
                       : device.format == CdTimeFormat::Tmsf ? QStringLiteral("tmsf")
-                                                             : QStringLiteral("milliseconds");
+                                                            : QStringLiteral("milliseconds");
             return 0;
         }
         if (device.file) {
-            if (item == u"mode") *answer = device.file->Playing() ? QStringLiteral("playing") : QStringLiteral("stopped");
-            else if (item == u"position") *answer = QString::number(device.file->PositionMs());
-            else if (item == u"length") *answer = QString::number(device.file->LengthMs());
-            else if (item == u"ready") *answer = QStringLiteral("true");
-            else return MCIERR_UNRECOGNIZED_KEYWORD;
+            if (item == u"mode")
+                *answer = device.file->Playing() ? QStringLiteral("playing") : QStringLiteral("stopped");
+            else if (item == u"position")
+                *answer = QString::number(device.file->PositionMs());
+            else if (item == u"length")
+                *answer = QString::number(device.file->LengthMs());
+            else if (item == u"ready")
+                *answer = QStringLiteral("true");
+            else
+                return MCIERR_UNRECOGNIZED_KEYWORD;
             return 0;
         }
         CdAudioDevice& cd = *device.cd;
         if (item == u"mode") {
-            *answer = !cd.HasDisc() ? QStringLiteral("not ready") : cd.Playing() ? QStringLiteral("playing")
-                                                                                 : QStringLiteral("stopped");
+            *answer = !cd.HasDisc()  ? QStringLiteral("not ready")
+                      : cd.Playing() ? QStringLiteral("playing")
+                                     : QStringLiteral("stopped");
             return 0;
         }
         if (item == u"media present" || item == u"ready") {
@@ -252,20 +269,27 @@ private:
             return 0;
         }
         if (!cd.HasDisc()) return MCIERR_DEVICE_NOT_READY;
-        if (item == u"current track") *answer = QString::number(cd.CurrentTrack());
-        else if (item == u"number of tracks") *answer = QString::number(cd.TrackCount());
-        else if (item == u"position") *answer = QString::fromStdString(cd.PositionText(cd.Position(), device.format));
-        else if (item == u"length") *answer = QString::fromStdString(cd.LengthText(cd.DiscEnd() - cd.TrackStart(cd.FirstTrack()), device.format));
+        if (item == u"current track")
+            *answer = QString::number(cd.CurrentTrack());
+        else if (item == u"number of tracks")
+            *answer = QString::number(cd.TrackCount());
+        else if (item == u"position")
+            *answer = QString::fromStdString(cd.PositionText(cd.Position(), device.format));
+        else if (item == u"length")
+            *answer =
+                QString::fromStdString(cd.LengthText(cd.DiscEnd() - cd.TrackStart(cd.FirstTrack()), device.format));
         else if (rest.size() == 3 && (rest[0].toLower() == u"position" || rest[0].toLower() == u"length") &&
                  rest[1].toLower() == u"track") {
             const std::optional<int64_t> track = ReadCount(rest[2]);
             if (!track) return MCIERR_BAD_INTEGER;
             const int t = *track > 99 ? -1 : static_cast<int>(*track);
             if (cd.TrackStart(t) < 0) return MCIERR_OUTOFRANGE;
-            *answer = QString::fromStdString(rest[0].toLower() == u"position" ? cd.PositionText(cd.TrackStart(t), device.format)
-                                                                             : cd.LengthText(cd.TrackLength(t), device.format));
+            *answer = QString::fromStdString(rest[0].toLower() == u"position"
+                                                 ? cd.PositionText(cd.TrackStart(t), device.format)
+                                                 : cd.LengthText(cd.TrackLength(t), device.format));
         } else if (rest[0].toLower() == u"position" || rest[0].toLower() == u"length") {
-            return rest.size() == 2 && rest[1].toLower() == u"track" ? MCIERR_MISSING_PARAMETER : MCIERR_UNRECOGNIZED_KEYWORD;
+            return rest.size() == 2 && rest[1].toLower() == u"track" ? MCIERR_MISSING_PARAMETER
+                                                                     : MCIERR_UNRECOGNIZED_KEYWORD;
         } else {
             return MCIERR_UNRECOGNIZED_KEYWORD;
         }

@@ -43,7 +43,7 @@ private:
 constexpr int kBmpFileHeaderBytes = 14;
 constexpr uint32_t kBmpCoreHeaderBytes = 12; // OS/2 header: 16-bit width and height
 constexpr uint32_t kBmpInfoHeaderBytes = 40;
-constexpr int kBmpMaskBytes = 12;            // red, green, blue masks after a 40-byte header
+constexpr int kBmpMaskBytes = 12; // red, green, blue masks after a 40-byte header
 constexpr int kBmpCoreColourBytes = 3, kBmpInfoColourBytes = 4;
 constexpr uint32_t kBmpMaxIndexedBits = 8;
 enum BmpCompression : uint32_t { kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6 };
@@ -53,10 +53,13 @@ bool RleComplete(const Bytes& b, int64_t pos, bool fourBit) {
     while (b.Has(pos, 2)) {
         const unsigned count = b.At(pos), code = b.At(pos + 1);
         pos += 2;
-        if (count != 0) continue;              // encoded run
-        if (code == 0) continue;               // end of line
-        if (code == 1) return true;            // end of bitmap
-        if (code == 2) { pos += 2; continue; } // delta
+        if (count != 0) continue;   // encoded run
+        if (code == 0) continue;    // end of line
+        if (code == 1) return true; // end of bitmap
+        if (code == 2) {
+            pos += 2;
+            continue;
+        }                                              // delta
         int64_t run = fourBit ? (code + 1) / 2 : code; // absolute run, padded to a word
         pos += run + (run & 1);
     }
@@ -90,8 +93,10 @@ bool BmpComplete(const Bytes& b) {
     height = height < 0 ? -height : height; // negative: rows stored top down
     if (width <= 0 || height <= 0) return false;
     int64_t tablesEnd = kBmpFileHeaderBytes + headerBytes;
-    if (bits <= kBmpMaxIndexedBits) tablesEnd += (colours ? colours : int64_t(1) << bits) * colourBytes;
-    else if (compression == kBiBitfields && headerBytes == kBmpInfoHeaderBytes) tablesEnd += kBmpMaskBytes;
+    if (bits <= kBmpMaxIndexedBits)
+        tablesEnd += (colours ? colours : int64_t(1) << bits) * colourBytes;
+    else if (compression == kBiBitfields && headerBytes == kBmpInfoHeaderBytes)
+        tablesEnd += kBmpMaskBytes;
     if (dataStart < tablesEnd) return false;
     switch (compression) {
     case kBiRgb:
@@ -102,8 +107,7 @@ bool BmpComplete(const Bytes& b) {
         return b.Has(dataStart, 0) && height <= (b.size() - dataStart) / rowBytes;
     }
     case kBiRle8:
-    case kBiRle4:
-        return RleComplete(b, dataStart, compression == kBiRle4);
+    case kBiRle4: return RleComplete(b, dataStart, compression == kBiRle4);
     default: // embedded JPEG or PNG, or unknown
         return false;
     }
@@ -134,7 +138,8 @@ bool JpegComplete(const Bytes& b, bool& progressive) {
         if (!b.Has(pos, 1)) return false;
         const unsigned marker = b.At(pos++);
         if (marker == kJpegEoi) return scanSeen;
-        if (marker == kJpegNoMarker || marker == kJpegTem || (marker >= kJpegRst0 && marker <= kJpegRst7) || marker == kJpegSoi)
+        if (marker == kJpegNoMarker || marker == kJpegTem || (marker >= kJpegRst0 && marker <= kJpegRst7) ||
+            marker == kJpegSoi)
             continue;
         if (!b.Has(pos, 2)) return false;
         const int64_t length = b.U16be(pos);
@@ -149,8 +154,14 @@ bool JpegComplete(const Bytes& b, bool& progressive) {
             pos = b.NextFF(pos);
             if (!b.Has(pos, 2)) return false;
             const unsigned next = b.At(pos + 1);
-            if (next == kJpegNoMarker || (next >= kJpegRst0 && next <= kJpegRst7)) { pos += 2; continue; }
-            if (next == 0xFF) { ++pos; continue; }
+            if (next == kJpegNoMarker || (next >= kJpegRst0 && next <= kJpegRst7)) {
+                pos += 2;
+                continue;
+            }
+            if (next == 0xFF) {
+                ++pos;
+                continue;
+            }
             break;
         }
     }
@@ -464,7 +475,8 @@ QImage RowShrinker::Take() {
 }
 
 QImage Shrink(const QImage& picture, QSize to) {
-    const QImage rgb = picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
+    const QImage rgb =
+        picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
     RowShrinker shrinker(rgb.size(), to);
     for (int y = 0; y < rgb.height(); ++y) shrinker.AddRow(reinterpret_cast<const QRgb*>(rgb.constScanLine(y)));
     QImage result = shrinker.Take();

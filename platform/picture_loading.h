@@ -37,8 +37,8 @@ enum class PictureFormat { Bmp, Jpeg, Gif };
 // A picture checked and measured, not yet decoded.
 struct PictureFile {
     PictureFormat format;
-    QSize size;        // pixels, as the decoder reads them from the header
-    QByteArray bytes;  // the whole file
+    QSize size;               // pixels, as the decoder reads them from the header
+    QByteArray bytes;         // the whole file
     bool progressive = false; // a JPEG whose scans each cover the whole picture
     int64_t DecodedBytes() const { return int64_t(size.width()) * size.height() * kBytesPerDecodedPixel; }
     // Memory held while DecodePictureRows runs (an estimate from above).
@@ -92,7 +92,10 @@ public:
     QImage Take();
 
 private:
-    struct Span { int first; std::vector<uint32_t> weights; }; // source pixels under one result pixel
+    struct Span {
+        int first;
+        std::vector<uint32_t> weights;
+    }; // source pixels under one result pixel
     static std::vector<Span> Spans(int from, int to);
     void EmitRow();
 

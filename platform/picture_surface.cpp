@@ -25,9 +25,7 @@ QImage AsRgb32(const QImage& image) {
 
 // Nearest-pixel mapping of `count` destination pixels onto `sourceCount` source pixels,
 // sampling each destination pixel's centre.
-int64_t SourceIndex(int64_t i, int64_t count, int64_t sourceCount) {
-    return (2 * i + 1) * sourceCount / (2 * count);
-}
+int64_t SourceIndex(int64_t i, int64_t count, int64_t sourceCount) { return (2 * i + 1) * sourceCount / (2 * count); }
 
 } // namespace
 
@@ -77,7 +75,10 @@ void PictureSurface::StretchBlt(int x, int y, int width, int height, const QImag
     auto destX = [&](int64_t i) { return width > 0 ? x + i : x - 1 - i; };
     auto destY = [&](int64_t j) { return height > 0 ? y + j : y - 1 - j; };
 
-    struct Column { int dest; int source; };
+    struct Column {
+        int dest;
+        int source;
+    };
     std::vector<Column> columnMap;
     columnMap.reserve(size_t(std::min<int64_t>(columns, Width())));
     for (int64_t i = 0; i < columns; ++i) {

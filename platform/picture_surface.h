@@ -30,7 +30,7 @@ namespace quelm {
 
 class PictureSurface {
 public:
-    static constexpr int kInitialSide = 1;        // pixels
+    static constexpr int kInitialSide = 1;          // pixels
     static constexpr QRgb kBackground = 0xFF000000; // black
 
     // The only stretch mode there is: COLORONCOLOR (3), nearest pixel.

@@ -90,8 +90,10 @@ IniFile Parse(std::string_view bytes) {
             line.raw.pop_back();
             line.end.insert(0, 1, '\r');
         }
-        if (auto text = Decode(line.raw, ini.encoding)) line.text = *text;
-        else line.opaque = true;
+        if (auto text = Decode(line.raw, ini.encoding))
+            line.text = *text;
+        else
+            line.opaque = true;
         ini.lines.push_back(std::move(line));
     }
     return ini;
@@ -202,8 +204,8 @@ std::optional<std::string> Serialize(const std::vector<Line>& lines, Encoding so
 }
 
 // Whether `bytes` read back as `lines` line by line, with the key found on line `written`.
-bool ReadsAsWritten(const std::string& bytes, const std::vector<Line>& lines, size_t written,
-                    const QString& section, const QString& key) {
+bool ReadsAsWritten(const std::string& bytes, const std::vector<Line>& lines, size_t written, const QString& section,
+                    const QString& key) {
     const IniFile back = Parse(bytes);
     if (back.lines.size() != lines.size()) return false;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -214,9 +216,7 @@ bool ReadsAsWritten(const std::string& bytes, const std::vector<Line>& lines, si
     return FindKeyLine(back.lines, section, key) == written;
 }
 
-bool HoldsLineBreak(const QString& s) {
-    return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r'));
-}
+bool HoldsLineBreak(const QString& s) { return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r')); }
 
 std::optional<std::string> ReadBytes(const fs::path& file) {
     std::error_code ec;
@@ -256,9 +256,7 @@ bool WriteAtomically(const fs::path& file, const std::string& bytes) {
 
 } // namespace
 
-ProfileText ProfileText::FromFile(const fs::path& file) {
-    return ProfileText(ReadBytes(file).value_or(std::string()));
-}
+ProfileText ProfileText::FromFile(const fs::path& file) { return ProfileText(ReadBytes(file).value_or(std::string())); }
 
 bool ProfileText::IsUtf8() const { return Parse(bytes_).encoding == Encoding::Utf8; }
 
@@ -278,8 +276,10 @@ std::vector<ProfileText::Entry> ProfileText::Entries() const {
     std::vector<Entry> entries;
     std::optional<QString> section;
     for (const Line& line : ini.lines) {
-        if (auto name = SectionName(line)) section = name;
-        else if (auto key = KeyName(line); key && section) entries.push_back({*section, *key});
+        if (auto name = SectionName(line))
+            section = name;
+        else if (auto key = KeyName(line); key && section)
+            entries.push_back({*section, *key});
     }
     return entries;
 }
@@ -296,8 +296,10 @@ bool ProfileText::Write(const QString& section, const QString& key, const QStrin
             break;
         }
     auto completeEnd = [&](Line& l) {
-        if (l.end.empty()) l.end = newEnd;
-        else if (l.end.back() != '\n') l.end += kLf;
+        if (l.end.empty())
+            l.end = newEnd;
+        else if (l.end.back() != '\n')
+            l.end += kLf;
     };
     auto textLine = [](const QString& text, const std::string& end) {
         Line l;
@@ -347,8 +349,7 @@ QString GetPrivateProfileString(const QString& section, const QString& key, cons
     return ProfileText::FromFile(file).Get(section, key, defaultValue, bufferBytes);
 }
 
-bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value,
-                               const fs::path& file) {
+bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value, const fs::path& file) {
     ProfileText text = ProfileText::FromFile(file);
     return text.Write(section, key, value) && WriteAtomically(file, text.Bytes());
 }

@@ -46,8 +46,7 @@ public:
     // The file's contents; empty text when it does not exist or cannot be read.
     static ProfileText FromFile(const std::filesystem::path& file);
 
-    QString Get(const QString& section, const QString& key, const QString& defaultValue,
-                std::size_t bufferBytes) const;
+    QString Get(const QString& section, const QString& key, const QString& defaultValue, std::size_t bufferBytes) const;
     // False, and nothing changed, when the write is refused.
     bool Write(const QString& section, const QString& key, const QString& value);
 

@@ -73,7 +73,8 @@ void PulseOutput::OpenStream() {
     attr.prebuf = static_cast<uint32_t>(-1);
     attr.minreq = bytesPerMs * kRefillMs;
     attr.fragsize = static_cast<uint32_t>(-1);
-    pa_stream_set_state_callback(stream_, [](pa_stream*, void* data) { static_cast<PulseOutput*>(data)->wake_(); }, this);
+    pa_stream_set_state_callback(
+        stream_, [](pa_stream*, void* data) { static_cast<PulseOutput*>(data)->wake_(); }, this);
     pa_stream_set_write_callback(
         stream_, [](pa_stream*, size_t, void* data) { static_cast<PulseOutput*>(data)->wake_(); }, this);
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_ADJUST_LATENCY |
@@ -194,15 +195,16 @@ int CountSoundOutputs() {
                     context,
                     [](pa_context*, const pa_sink_info* info, int eol, void* data) {
                         auto* c = static_cast<SinkCount*>(data);
-                        if (eol) c->done = true;
-                        else if (info) ++c->sinks;
+                        if (eol)
+                            c->done = true;
+                        else if (info)
+                            ++c->sinks;
                     },
                     &count);
                 if (!listing) break;
             }
             // Wake at least every 10 ms to look at the deadline.
-            if (pa_mainloop_prepare(loop, 10000) < 0 || pa_mainloop_poll(loop) < 0 ||
-                pa_mainloop_dispatch(loop) < 0)
+            if (pa_mainloop_prepare(loop, 10000) < 0 || pa_mainloop_poll(loop) < 0 || pa_mainloop_dispatch(loop) < 0)
                 break;
         }
     }

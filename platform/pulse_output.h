@@ -22,10 +22,10 @@ struct pa_operation;
 
 namespace quelm::sound {
 
-inline constexpr int kTargetLatencyMs = 150;  // what the server holds ahead of the speaker:
-                                              // enough to ride out a busy machine
-inline constexpr int kRefillMs = 20;          // the server asks for more in steps of this
-inline constexpr int kServerAnswerMs = 80;    // longest wait for the count of sound outputs
+inline constexpr int kTargetLatencyMs = 150; // what the server holds ahead of the speaker:
+                                             // enough to ride out a busy machine
+inline constexpr int kRefillMs = 20;         // the server asks for more in steps of this
+inline constexpr int kServerAnswerMs = 80;   // longest wait for the count of sound outputs
 
 class PulseOutput {
 public:
@@ -36,7 +36,7 @@ public:
     // for more or a drain has finished; it must not call back into the output.
     static std::unique_ptr<PulseOutput> Start(int rate, int channels, const char* streamName,
                                               std::function<void()> wake);
-    ~PulseOutput();  // drops the stream and the connection without waiting for the server
+    ~PulseOutput(); // drops the stream and the connection without waiting for the server
     PulseOutput(const PulseOutput&) = delete;
     PulseOutput& operator=(const PulseOutput&) = delete;
 
@@ -58,7 +58,7 @@ public:
 private:
     PulseOutput(int rate, int channels, std::function<void()> wake)
         : rate_(rate), channels_(channels), wake_(std::move(wake)) {}
-    void OpenStream();  // once the connection is ready
+    void OpenStream(); // once the connection is ready
     void DropDrain();
 
     int rate_;

@@ -9,8 +9,8 @@
 
 namespace quelm::mm {
 namespace {
-constexpr int kSyncSlackMs = 1000;  // a synchronous sound's longest wait beyond its length
-constexpr int kSyncLookMs = 10;     // how often it looks whether the sound has ended
+constexpr int kSyncSlackMs = 1000; // a synchronous sound's longest wait beyond its length
+constexpr int kSyncLookMs = 10;    // how often it looks whether the sound has ended
 } // namespace
 
 SoundPlayer::SoundPlayer() = default;
@@ -22,7 +22,7 @@ bool SoundPlayer::PlaySound(const QString* file, uint32_t flags) {
     if (flags & SND_MEMORY) return false;
     if (file && (flags & SND_LOOP) && !(flags & SND_ASYNC)) return false;
     if (file && (flags & SND_NOSTOP) && Playing()) return false;
-    current_.reset();  // stops the sound that was playing
+    current_.reset(); // stops the sound that was playing
     if (!file) return true;
     FileOpenResult result;
     auto source = OpenAudioFile(*file, true, &result);
@@ -34,8 +34,8 @@ bool SoundPlayer::PlaySound(const QString* file, uint32_t flags) {
     if (!(flags & SND_ASYNC)) {
         // The synchronous form: the caller chose to wait until the sound has been heard, but
         // not for a server that has stopped playing it.
-        const auto heardBy = std::chrono::steady_clock::now() +
-                             std::chrono::milliseconds(stream->Frames() * 1000 / rate + kSyncSlackMs);
+        const auto heardBy =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(stream->Frames() * 1000 / rate + kSyncSlackMs);
         while (stream->Playing() && std::chrono::steady_clock::now() < heardBy)
             std::this_thread::sleep_for(std::chrono::milliseconds(kSyncLookMs));
         return true;

@@ -8,11 +8,11 @@ namespace quelm::sound {
 namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-constexpr int kChunkMs = 10;       // frames read and written at a time
-constexpr int kConnectMs = 1000;   // longest wait for a new connection to become ready
-constexpr int kRetryMs = 1000;     // a loop's pause before it tries a broken connection, or a
-                                   // source that gave nothing, again
-constexpr int kLookAgainMs = 100;  // the worker looks at the server at least this often
+constexpr int kChunkMs = 10;      // frames read and written at a time
+constexpr int kConnectMs = 1000;  // longest wait for a new connection to become ready
+constexpr int kRetryMs = 1000;    // a loop's pause before it tries a broken connection, or a
+                                  // source that gave nothing, again
+constexpr int kLookAgainMs = 100; // the worker looks at the server at least this often
 } // namespace
 
 SoundStream::SoundStream(std::unique_ptr<AudioSource> source, std::string name)
@@ -24,7 +24,7 @@ SoundStream::~SoundStream() {
         std::unique_lock lock(mu_);
         Send({Action::Quit}, lock);
     }
-    worker_.join();  // the worker never waits for the server, so it ends at once
+    worker_.join(); // the worker never waits for the server, so it ends at once
 }
 
 uint64_t SoundStream::Send(const Request& r, std::unique_lock<std::mutex>&) {
@@ -79,10 +79,10 @@ void SoundStream::Work() {
         link = out ? Link::Connecting : Link::Failed;
     };
     Request now;
-    bool active = false;    // a play is going on
-    bool draining = false;  // all of it has been written
-    bool yielded = false;   // the source gave frames since the play or the loop's last round began
-    int64_t pos = 0;        // next frame to read
+    bool active = false;   // a play is going on
+    bool draining = false; // all of it has been written
+    bool yielded = false;  // the source gave frames since the play or the loop's last round began
+    int64_t pos = 0;       // next frame to read
     int64_t heard = 0;
     std::unique_lock lock(mu_);
     for (;;) {
@@ -107,8 +107,10 @@ void SoundStream::Work() {
                 source_->Seek(pos);
                 yielded = false;
                 sourceFailed_ = false;
-                if (!out) connect();
-                else if (out->GetState() == PulseOutput::State::Ready) link = Link::Ready;
+                if (!out)
+                    connect();
+                else if (out->GetState() == PulseOutput::State::Ready)
+                    link = Link::Ready;
             }
             lock.lock();
             link_ = link;
@@ -125,8 +127,8 @@ void SoundStream::Work() {
 
         const Clock::time_point t = Clock::now();
         Clock::time_point until = t + milliseconds(kLookAgainMs);
-        bool busy = false;      // more to do at once
-        bool finished = false;  // this play is over
+        bool busy = false;     // more to do at once
+        bool finished = false; // this play is over
         if (t < resumeAt) {
             until = resumeAt;
         } else if (!out) {
@@ -144,8 +146,10 @@ void SoundStream::Work() {
             } else if (state == PulseOutput::State::Failed) {
                 out.reset();
                 link = Link::Failed;
-                if (now.loop) resumeAt = until = t + milliseconds(kRetryMs);
-                else finished = true;
+                if (now.loop)
+                    resumeAt = until = t + milliseconds(kRetryMs);
+                else
+                    finished = true;
             } else {
                 link = Link::Ready;
                 if (draining) {
@@ -161,8 +165,10 @@ void SoundStream::Work() {
                         busy = true;
                     } else if (now.loop && end > now.from) {
                         // Round again; a round that gave nothing at all waits before the next.
-                        if (yielded) busy = true;
-                        else resumeAt = until = t + milliseconds(kRetryMs);
+                        if (yielded)
+                            busy = true;
+                        else
+                            resumeAt = until = t + milliseconds(kRetryMs);
                         source_->Seek(now.from);
                         pos = now.from;
                         yielded = false;
@@ -173,13 +179,15 @@ void SoundStream::Work() {
                         busy = true;
                     }
                 }
-                if (finished) heard = pos;
-                else if (const auto pending = out->PendingFrames()) heard = std::max<int64_t>(now.from, pos - *pending);
+                if (finished)
+                    heard = pos;
+                else if (const auto pending = out->PendingFrames())
+                    heard = std::max<int64_t>(now.from, pos - *pending);
             }
         }
 
         lock.lock();
-        if (sent_ == taken_count_) {  // no newer command has replaced this playback
+        if (sent_ == taken_count_) { // no newer command has replaced this playback
             heard_ = heard;
             if (finished) {
                 active = false;
@@ -190,8 +198,7 @@ void SoundStream::Work() {
                 taken_.notify_all();
             }
         }
-        if (!busy && !finished)
-            wake_.wait_until(lock, until, [&] { return sent_ != taken_count_ || events_ != seen; });
+        if (!busy && !finished) wake_.wait_until(lock, until, [&] { return sent_ != taken_count_ || events_ != seen; });
     }
 }
 

@@ -16,14 +16,14 @@
 
 namespace quelm::sound {
 
-inline constexpr int kAnswerWaitMs = 50;  // longest wait of a command for the worker or the server
+inline constexpr int kAnswerWaitMs = 50; // longest wait of a command for the worker or the server
 
 // Where the samples come from: a disc, a decoded file. Used by the worker thread only,
 // after the stream has been made.
 class AudioSource {
 public:
     virtual ~AudioSource() = default;
-    virtual int Rate() const = 0;      // frames a second
+    virtual int Rate() const = 0; // frames a second
     virtual int Channels() const = 0;
     virtual int64_t Frames() const = 0; // length in frames
     // Moves the read position to `frame`; false when it cannot.
@@ -64,7 +64,7 @@ private:
         int64_t to = -1;
         bool loop = false;
     };
-    enum class Link { None, Connecting, Ready, Failed };  // the worker's connection
+    enum class Link { None, Connecting, Ready, Failed }; // the worker's connection
     uint64_t Send(const Request& r, std::unique_lock<std::mutex>& lock);
     void Wake();
     void Work();
@@ -75,12 +75,12 @@ private:
     std::thread worker_;
 
     std::mutex mu_;
-    std::condition_variable wake_;   // the worker: a command, or news from the server
-    std::condition_variable taken_;  // the sender: the worker took a command, or the link changed
+    std::condition_variable wake_;  // the worker: a command, or news from the server
+    std::condition_variable taken_; // the sender: the worker took a command, or the link changed
     Request request_;
-    uint64_t sent_ = 0;         // requests sent
-    uint64_t taken_count_ = 0;  // requests the worker has acted on
-    uint64_t events_ = 0;       // news from the server
+    uint64_t sent_ = 0;        // requests sent
+    uint64_t taken_count_ = 0; // requests the worker has acted on
+    uint64_t events_ = 0;      // news from the server
     Link link_ = Link::None;
     std::atomic<bool> playing_{false};
     std::atomic<int64_t> heard_{0};

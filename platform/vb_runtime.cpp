@@ -22,8 +22,10 @@ Scan ScanRadix(std::string_view s, size_t pos, int radix) {
     while (pos < s.size()) {
         int c = std::tolower(static_cast<unsigned char>(s[pos]));
         int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (radix == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (radix == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
         if (digit < 0 || digit >= radix) break;
         acc = acc * radix + digit;
         if (acc > 0xFFFFFFFFull) acc &= 0xFFFFFFFFull;
@@ -32,8 +34,10 @@ Scan ScanRadix(std::string_view s, size_t pos, int radix) {
     if (pos == start) return {};
     // &H and &O values are 16-bit when they fit there, 32-bit otherwise, both signed.
     double v;
-    if (acc <= 0xFFFF) v = static_cast<int16_t>(static_cast<uint16_t>(acc));
-    else v = static_cast<int32_t>(static_cast<uint32_t>(acc));
+    if (acc <= 0xFFFF)
+        v = static_cast<int16_t>(static_cast<uint16_t>(acc));
+    else
+        v = static_cast<int32_t>(static_cast<uint32_t>(acc));
     return {v, pos};
 }
 

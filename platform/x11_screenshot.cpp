@@ -24,10 +24,11 @@ QImage ReadPixmap(const Connection& conn, xcb_pixmap_t pixmap) {
     const int band = std::max(1, (4 << 20) / (w * 4));
     for (int y = 0; y < h; y += band) {
         const int rows = std::min(band, h - y);
-        auto* img = xcb_get_image_reply(conn.get(),
-                                        xcb_get_image(conn.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, static_cast<int16_t>(y),
-                                                      static_cast<uint16_t>(w), static_cast<uint16_t>(rows), ~0u),
-                                        nullptr);
+        auto* img =
+            xcb_get_image_reply(conn.get(),
+                                xcb_get_image(conn.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, static_cast<int16_t>(y),
+                                              static_cast<uint16_t>(w), static_cast<uint16_t>(rows), ~0u),
+                                nullptr);
         if (!img) return {};
         const uint8_t* data = xcb_get_image_data(img);
         const int len = xcb_get_image_data_length(img);
@@ -71,19 +72,20 @@ QImage RootScreenshot(QRect area) {
         if (it.data->root == conn.root()) screen = it.data;
     if (!screen || !RootPixelsAreRgb32(setup, screen)) return {};
     // One request, one reply: the image is made over the reply itself, which it frees.
-    auto* reply = xcb_get_image_reply(
-        conn.get(),
-        xcb_get_image(conn.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, conn.root(), int16_t(area.x()), int16_t(area.y()),
-                      uint16_t(area.width()), uint16_t(area.height()), ~0u),
-        nullptr);
+    auto* reply =
+        xcb_get_image_reply(conn.get(),
+                            xcb_get_image(conn.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, conn.root(), int16_t(area.x()),
+                                          int16_t(area.y()), uint16_t(area.width()), uint16_t(area.height()), ~0u),
+                            nullptr);
     if (!reply) return {};
     const int64_t rowBytes = int64_t(area.width()) * 4;
     if (xcb_get_image_data_length(reply) < rowBytes * area.height()) {
         std::free(reply);
         return {};
     }
-    return QImage(xcb_get_image_data(reply), area.width(), area.height(), qsizetype(rowBytes), QImage::Format_RGB32,
-                  [](void* r) { std::free(r); }, reply);
+    return QImage(
+        xcb_get_image_data(reply), area.width(), area.height(), qsizetype(rowBytes), QImage::Format_RGB32,
+        [](void* r) { std::free(r); }, reply);
 }
 
 QImage StoredScreenshot(WindowId window) {

@@ -40,7 +40,8 @@ static std::vector<xcb_window_t> WindowsWithTitle(Connection& c, const QString& 
         std::vector<xcb_get_property_cookie_t> names, netNames, states;
         std::vector<xcb_query_tree_cookie_t> trees;
         for (auto [w, top] : level) {
-            names.push_back(xcb_get_property(c.get(), 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, kMaxTitleLongs));
+            names.push_back(
+                xcb_get_property(c.get(), 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, kMaxTitleLongs));
             netNames.push_back(xcb_get_property(c.get(), 0, w, netWmName, utf8String, 0, kMaxTitleLongs));
             states.push_back(xcb_get_property(c.get(), 0, w, wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 1));
             trees.push_back(xcb_query_tree(c.get(), w));
@@ -59,9 +60,12 @@ static std::vector<xcb_window_t> WindowsWithTitle(Connection& c, const QString& 
                 int len = xcb_get_property_value_length(reply);
                 const char* v = static_cast<const char*>(xcb_get_property_value(reply));
                 QByteArray value(v, len);
-                if (which == 1 || reply->type == utf8String) found = found || value == utf8;
-                else if (reply->type == XCB_ATOM_STRING) found = found || (latin1Exact && value == latin1);
-                else found = found || value == utf8; // compound text holding the same bytes
+                if (which == 1 || reply->type == utf8String)
+                    found = found || value == utf8;
+                else if (reply->type == XCB_ATOM_STRING)
+                    found = found || (latin1Exact && value == latin1);
+                else
+                    found = found || value == utf8; // compound text holding the same bytes
                 std::free(reply);
             }
             if (found && counts) matches.push_back(window);

@@ -17,32 +17,28 @@ d3d::PresentParameters FullScreenParameters(const d3d::DisplayMode& mode, QWindo
     p.EnableAutoDepthStencil = true;
     p.AutoDepthStencilFormat = d3d::Format::D16;
     p.Flags = 0;
-    p.FullScreen_RefreshRateInHz = 0;       // the adapter's default rate
-    p.FullScreen_PresentationInterval = 0;  // the default: one vertical retrace
+    p.FullScreen_RefreshRateInHz = 0;      // the adapter's default rate
+    p.FullScreen_PresentationInterval = 0; // the default: one vertical retrace
     return p;
 }
 
-BoxDevice::BoxDevice(Direct3DCreator root, ErrorReporter report)
-    : root_(std::move(root)), report_(std::move(report)) {}
+BoxDevice::BoxDevice(Direct3DCreator root, ErrorReporter report) : root_(std::move(root)), report_(std::move(report)) {}
 
 BoxDevice::~BoxDevice() = default;
 
 bool BoxDevice::InitDevice(QWindow* window) {
     const d3d::HResult hr = [&]() -> d3d::HResult {
         direct3d_ = root_ ? root_() : nullptr;
-        if (!direct3d_)
-            return d3d::kErrNotAvailable;
+        if (!direct3d_) return d3d::kErrNotAvailable;
         d3d::DisplayMode mode;
-        if (const d3d::HResult r = direct3d_->GetAdapterDisplayMode(kDefaultAdapter, mode); d3d::Failed(r))
-            return r;
+        if (const d3d::HResult r = direct3d_->GetAdapterDisplayMode(kDefaultAdapter, mode); d3d::Failed(r)) return r;
         const d3d::PresentParameters parameters = FullScreenParameters(mode, window);
         return direct3d_->CreateDevice(kDefaultAdapter, d3d::DevType::Hal, d3d::kCreateSoftwareVertexProcessing,
                                        parameters, device_);
     }();
     if (d3d::Failed(hr) || !device_) {
         device_.reset();
-        if (report_)
-            report_(DeviceErrorText(d3d::Failed(hr) ? hr : d3d::kErrNotAvailable));
+        if (report_) report_(DeviceErrorText(d3d::Failed(hr) ? hr : d3d::kErrNotAvailable));
         return false;
     }
     return true;

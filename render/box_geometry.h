@@ -15,10 +15,10 @@ struct BoxVertex {
 static_assert(sizeof(BoxVertex) == 5 * sizeof(float), "the vertex buffer holds five floats a vertex");
 
 inline constexpr int kBoxVertexCount = 24;
-inline constexpr uint32_t kBoxVertexStride = sizeof(BoxVertex);           // bytes
+inline constexpr uint32_t kBoxVertexStride = sizeof(BoxVertex);                       // bytes
 inline constexpr uint32_t kBoxVertexBufferBytes = kBoxVertexCount * kBoxVertexStride; // 480
-inline constexpr uint32_t kBoxVertexFormat = d3d::kFvfXyz | d3d::kFvfTex1; // 258
-inline constexpr float kFloorY = -1.01f;          // the nearest 32-bit float to -1.01
+inline constexpr uint32_t kBoxVertexFormat = d3d::kFvfXyz | d3d::kFvfTex1;            // 258
+inline constexpr float kFloorY = -1.01f; // the nearest 32-bit float to -1.01
 
 using BoxVertexTable = std::array<BoxVertex, kBoxVertexCount>;
 

@@ -56,8 +56,10 @@ std::optional<WallTextures> BoxRenderer::TakeAhead(int16_t kind) {
 }
 
 void BoxRenderer::CaptureDesktopWalls() {
-    if (auto made = TakeAhead(kPicDesktop)) walls_ = std::move(*made);
-    else walls_ = quelm::CaptureDesktopWalls(surfaces_, wallFolder_, TextureSide());
+    if (auto made = TakeAhead(kPicDesktop))
+        walls_ = std::move(*made);
+    else
+        walls_ = quelm::CaptureDesktopWalls(surfaces_, wallFolder_, TextureSide());
 }
 
 void BoxRenderer::CaptureDesktopWallsFrom(const QImage& desktop) {
@@ -65,8 +67,10 @@ void BoxRenderer::CaptureDesktopWallsFrom(const QImage& desktop) {
 }
 
 void BoxRenderer::PrepareUserWalls() {
-    if (auto made = TakeAhead(kPicFiles)) walls_ = std::move(*made);
-    else walls_ = quelm::PrepareUserWalls(surfaces_, settings_, wallFolder_, TextureSide());
+    if (auto made = TakeAhead(kPicFiles))
+        walls_ = std::move(*made);
+    else
+        walls_ = quelm::PrepareUserWalls(surfaces_, settings_, wallFolder_, TextureSide());
 }
 
 bool BoxRenderer::InitDevice(QWindow& window) { return device_.InitDevice(&window); }

@@ -14,10 +14,9 @@ constexpr uint32_t kStream = 0;
 constexpr int kMirrorStripRows = 64; // rows mirrored into the texture at a time
 
 // Returns from the calling routine when a device call fails.
-#define QUELM_TRY(call)                                  \
-    do {                                                 \
-        if (const d3d::HResult hr_ = (call); d3d::Failed(hr_)) \
-            return hr_;                                  \
+#define QUELM_TRY(call)                                                                                                \
+    do {                                                                                                               \
+        if (const d3d::HResult hr_ = (call); d3d::Failed(hr_)) return hr_;                                             \
     } while (false)
 } // namespace
 
@@ -68,8 +67,7 @@ d3d::HResult BoxScene::MakeTexture(d3d::Device& device, int wall) {
             textures_[wall] = textures_[kept->sameAs];
             return d3d::kOk;
         }
-        if (kept->sameAs == 0 && !d3d::Failed(TextureOf(device, *kept, textures_[wall])))
-            return d3d::kOk;
+        if (kept->sameAs == 0 && !d3d::Failed(TextureOf(device, *kept, textures_[wall]))) return d3d::kOk;
     }
     return device.CreateTextureFromFile(WallFile(wallFolder_, wall), textures_[wall]);
 }
@@ -93,11 +91,9 @@ d3d::HResult BoxScene::SetFixedState(d3d::Device& device) {
 void BoxScene::InitScene() {
     [&]() -> d3d::HResult {
         d3d::Device* device = device_.Device();
-        if (!device)
-            return d3d::kErrInvalidCall;
+        if (!device) return d3d::kErrInvalidCall;
         QUELM_TRY(SetFixedState(*device));
-        for (int wall = 1; wall <= kBoxFaceCount; ++wall)
-            QUELM_TRY(MakeTexture(*device, wall));
+        for (int wall = 1; wall <= kBoxFaceCount; ++wall) QUELM_TRY(MakeTexture(*device, wall));
         QUELM_TRY(device->CreateVertexBuffer(kBoxVertexBufferBytes, d3d::kUsageWriteOnly, kBoxVertexFormat,
                                              d3d::kPoolManaged, vertexBuffer_));
         QUELM_TRY(device->CopyToVertexBuffer(vertexBuffer_, 0, vertices_.data(), kBoxVertexBufferBytes));
@@ -107,8 +103,7 @@ void BoxScene::InitScene() {
 
 d3d::HResult BoxScene::SetCamera(float x, float y, float z, float pitch, float yaw, float roll) {
     d3d::Device* device = device_.Device();
-    if (!device)
-        return d3d::kErrInvalidCall;
+    if (!device) return d3d::kErrInvalidCall;
     QUELM_TRY(device->SetTransform(d3d::TransformState::View, ViewMatrix(x, y, z, pitch, yaw, roll)));
     return device->SetTransform(d3d::TransformState::Projection, ProjectionMatrix());
 }
@@ -129,15 +124,12 @@ d3d::HResult BoxScene::DrawFrame(d3d::Device& device, const EyeState& eye) {
 }
 
 void BoxScene::RenderFrame(const EyeState& eye) {
-    if (d3d::Device* device = device_.Device())
-        DrawFrame(*device, eye);
+    if (d3d::Device* device = device_.Device()) DrawFrame(*device, eye);
 }
 
 void BoxScene::ReleaseVertexBuffer() {
-    if (vertexBuffer_ == 0)
-        return;
-    if (d3d::Device* device = device_.Device())
-        device->ReleaseVertexBuffer(vertexBuffer_);
+    if (vertexBuffer_ == 0) return;
+    if (d3d::Device* device = device_.Device()) device->ReleaseVertexBuffer(vertexBuffer_);
     vertexBuffer_ = 0;
 }
 

@@ -24,9 +24,9 @@ void ShowDeviceError(const std::string& text) {
 
 std::unique_ptr<BoxRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder,
                                          DeviceErrorOutput errorOutput) {
-    return std::make_unique<BoxRenderer>(settings, wallFolder, [] { return d3d::CreateGlDirect3D(); },
-                                         errorOutput == DeviceErrorOutput::MessageBox ? ShowDeviceError
-                                                                                      : PrintDeviceError);
+    return std::make_unique<BoxRenderer>(
+        settings, wallFolder, [] { return d3d::CreateGlDirect3D(); },
+        errorOutput == DeviceErrorOutput::MessageBox ? ShowDeviceError : PrintDeviceError);
 }
 
 } // namespace quelm

@@ -17,19 +17,16 @@ namespace {
 std::optional<int> WholeNumber(const QString& text, int low, int high) {
     bool ok = false;
     const int value = text.toInt(&ok);
-    if (!ok || value < low || value > high)
-        return std::nullopt;
+    if (!ok || value < low || value > high) return std::nullopt;
     return value;
 }
 
 std::optional<QSize> ParseSize(const QString& text) {
     const QStringList parts = text.split(QLatin1Char('x'));
-    if (parts.size() != 2)
-        return std::nullopt;
+    if (parts.size() != 2) return std::nullopt;
     const auto w = WholeNumber(parts[0], kRecordMinSide, kRecordMaxSide);
     const auto h = WholeNumber(parts[1], kRecordMinSide, kRecordMaxSide);
-    if (!w || !h)
-        return std::nullopt;
+    if (!w || !h) return std::nullopt;
     return QSize(*w, *h);
 }
 
@@ -62,8 +59,7 @@ std::filesystem::path RecordedFramePath(const std::filesystem::path& folder, int
 std::filesystem::path RecordedEyePath(const std::filesystem::path& folder) { return folder / "eye.txt"; }
 
 std::optional<RecordingOptions> ParseRecordingArguments(const QStringList& args) {
-    if (!args.contains(QLatin1String("--record")))
-        return std::nullopt;
+    if (!args.contains(QLatin1String("--record"))) return std::nullopt;
     RecordingOptions options;
     QString framesText;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -112,8 +108,7 @@ std::optional<RecordingOptions> ParseRecordingArguments(const QStringList& args)
             options.frames.insert(*tick);
         }
     }
-    if (options.frames.empty())
-        options.frames.insert(options.ticks);
+    if (options.frames.empty()) options.frames.insert(options.ticks);
     return options;
 }
 
@@ -149,8 +144,8 @@ int RecordShow(const RecordingOptions& options, Settings& settings) {
     }
 
     const QSize size = options.size;
-    BoxRenderer renderer(settings, wallFolder, [size] { return d3d::CreateOffscreenGlDirect3D(size); },
-                         ReportToStandardError);
+    BoxRenderer renderer(
+        settings, wallFolder, [size] { return d3d::CreateOffscreenGlDirect3D(size); }, ReportToStandardError);
     if (!options.wallFolder) {
         ApplyPictureSourceGuard(settings);
         if (settings.PicKind == kPicDesktop)
@@ -158,8 +153,7 @@ int RecordShow(const RecordingOptions& options, Settings& settings) {
         else if (settings.PicKind == kPicFiles)
             renderer.PrepareUserWalls();
     }
-    if (!renderer.InitDevice(nullptr))
-        return 1;
+    if (!renderer.InitDevice(nullptr)) return 1;
     renderer.BuildBoxVertices();
     renderer.InitScene();
     renderer.StartMotion();
@@ -169,19 +163,18 @@ int RecordShow(const RecordingOptions& options, Settings& settings) {
     for (int tick = 1; tick <= options.ticks; ++tick) {
         renderer.Tick();
         WriteEyeLine(eyeFile.get(), tick, renderer.Motion());
-        if (!options.frames.contains(tick))
-            continue;
+        if (!options.frames.contains(tick)) continue;
         QImage frame;
         const std::filesystem::path file = RecordedFramePath(options.outputFolder, tick);
-        if (d3d::Failed(renderer.Device()->GetFrontBuffer(frame)) || !frame.save(QString::fromStdString(file.string()))) {
+        if (d3d::Failed(renderer.Device()->GetFrontBuffer(frame)) ||
+            !frame.save(QString::fromStdString(file.string()))) {
             ReportToStandardError("cannot write " + file.string());
             result = 1;
         }
     }
     renderer.ReleaseVertexBuffer();
     renderer.ReleaseDevice();
-    if (std::fflush(eyeFile.get()) != 0)
-        result = 1;
+    if (std::fflush(eyeFile.get()) != 0) result = 1;
     return result;
 }
 

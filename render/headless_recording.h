@@ -27,8 +27,8 @@
 
 namespace quelm {
 
-inline constexpr int kRecordMinSide = 16;    // pixels
-inline constexpr int kRecordMaxSide = 8192;  // pixels
+inline constexpr int kRecordMinSide = 16;   // pixels
+inline constexpr int kRecordMaxSide = 8192; // pixels
 inline constexpr int kRecordMaxTicks = 10'000'000;
 inline constexpr QSize kRecordDefaultSize{1024, 768};
 inline constexpr int kRecordDefaultTicks = 600;

@@ -19,13 +19,13 @@ struct MotionSpeeds {
 };
 
 // Bounds of the eye's travel: a coordinate beyond them (strictly) reverses its speed.
-inline constexpr float kEyeBoundX = 6.0f;     // |x|
+inline constexpr float kEyeBoundX = 6.0f; // |x|
 inline constexpr float kEyeBoundYHigh = 8.0f;
 inline constexpr float kEyeBoundYLow = -0.5f;
-inline constexpr float kEyeBoundZ = 7.0f;     // |z|
+inline constexpr float kEyeBoundZ = 7.0f; // |z|
 inline constexpr float kEyeStartZ = 7.0f;
-inline constexpr float kSpeedDivisor = 10.0f;    // start speeds: a draw / 10, in [0, 0.1)
-inline constexpr float kYawSpeedCentre = 0.5f;   // turning speed: (0.5 - draw) / 60
+inline constexpr float kSpeedDivisor = 10.0f;  // start speeds: a draw / 10, in [0, 0.1)
+inline constexpr float kYawSpeedCentre = 0.5f; // turning speed: (0.5 - draw) / 60
 inline constexpr float kYawSpeedDivisor = 60.0f;
 inline constexpr uint32_t kMotionSeed = 1;
 

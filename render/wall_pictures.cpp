@@ -64,7 +64,6 @@ PictureDensity NewImageDensity() {
 
 PictureDensity DensityOf(const QImage& image) { return {image.dotsPerMeterX(), image.dotsPerMeterY()}; }
 
-
 // The textures of one picture, straight and mirrored, made from its rows as they come: the
 // rows themselves when the picture fits a texture, else the picture shrunk as the device
 // shrinks a file.
@@ -85,8 +84,7 @@ public:
         }
     }
     void AddRow(int y, const QRgb* pixels) {
-        if (copy_ && !kept_.isNull())
-            std::memcpy(kept_.scanLine(y), pixels, size_t(size_.width()) * sizeof(QRgb));
+        if (copy_ && !kept_.isNull()) std::memcpy(kept_.scanLine(y), pixels, size_t(size_.width()) * sizeof(QRgb));
         if (straight_) straight_->AddRow(pixels);
         if (mirrored_) {
             std::reverse_copy(pixels, pixels + size_.width(), flipped_.begin());
@@ -228,7 +226,7 @@ unsigned WorkerCount(size_t jobs) {
 } // namespace
 
 std::optional<FileStamp> StampOf(const std::filesystem::path& file) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(file.c_str(), &st) != 0) return std::nullopt;
     return FileStamp{uint64_t(st.st_dev), uint64_t(st.st_ino), uint64_t(st.st_size),
                      int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
@@ -346,8 +344,8 @@ WallTextures PrepareUserWalls(WallSurfaces& surfaces, const Settings& settings, 
     // Picture `wall` once more, for a wall that shows it and whose file could not be copied.
     auto rewrite = [&](int from, int to, bool mirrored) {
         MemoryBudget alone(kDecodeBudgetBytes);
-        if (from != 0 &&
-            WritePictureWalls(PicturePath(settings, from), mirrored ? 0 : to, mirrored, folder, textureSide, alone, walls))
+        if (from != 0 && WritePictureWalls(PicturePath(settings, from), mirrored ? 0 : to, mirrored, folder,
+                                           textureSide, alone, walls))
             return;
         walls.wall[to] = WriteImage(initial, WallFile(folder, to), mirrored ? NewImageDensity() : DensityOf(initial),
                                     mirrored, textureSide);

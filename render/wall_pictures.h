@@ -82,8 +82,8 @@ std::optional<WallTextures> CaptureDesktopWallsAt(const std::filesystem::path& f
 
 // The same from a desktop picture taken earlier (a screensaver daemon's screenshot): the
 // walls take the picture's size.
-WallTextures CaptureDesktopWallsFrom(WallSurfaces& surfaces, const std::filesystem::path& folder,
-                                     const QImage& desktop, int textureSide);
+WallTextures CaptureDesktopWallsFrom(WallSurfaces& surfaces, const std::filesystem::path& folder, const QImage& desktop,
+                                     int textureSide);
 
 // Loads settings.PicPath(1..6) and writes each at its own size to its wall file, wall 5
 // mirrored. A picture that cannot be loaded leaves Master as it was, so its wall gets the

@@ -14,8 +14,8 @@ namespace quelm {
 inline constexpr double kDefaultRefreshHz = 60.0;
 
 // Milliseconds to wait before the next tick, given when the last one began and ended.
-int NextTickDelayMs(std::chrono::nanoseconds lastStart, std::chrono::nanoseconds now,
-                    double refreshHz, int requestedIntervalMs);
+int NextTickDelayMs(std::chrono::nanoseconds lastStart, std::chrono::nanoseconds now, double refreshHz,
+                    int requestedIntervalMs);
 
 class FramePacer : public QObject {
     Q_OBJECT

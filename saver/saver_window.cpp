@@ -43,7 +43,8 @@ SaverWindow::SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& 
     setSurfaceType(QSurface::OpenGLSurface);
     timer1_.setInterval(kTimer1IntervalMs);
     timer2_.setInterval(kTimer2IntervalMs);
-    connect(&timer1_, &QTimer::timeout, this, [this] { RunStep("restarting the MP3 file", [this] { music_.MP3Keep(); }); });
+    connect(&timer1_, &QTimer::timeout, this,
+            [this] { RunStep("restarting the MP3 file", [this] { music_.MP3Keep(); }); });
     connect(&timer2_, &QTimer::timeout, this, &SaverWindow::OnTimer2);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         setScreen(screen);
@@ -77,8 +78,10 @@ SaverWindow::~SaverWindow() {
 void SaverWindow::Load() {
     LoadStep("choosing the picture source", [this] { ApplyPictureSourceGuard(settings_); });
     LoadStep("preparing the wall pictures", [this] {
-        if (settings_.PicKind == kPicDesktop) renderer_.CaptureDesktopWalls();
-        else if (settings_.PicKind == kPicFiles) renderer_.PrepareUserWalls();
+        if (settings_.PicKind == kPicDesktop)
+            renderer_.CaptureDesktopWalls();
+        else if (settings_.PicKind == kPicFiles)
+            renderer_.PrepareUserWalls();
     });
     LoadStep("starting the music", [this] {
         if (settings_.BGMKind == kBgmCd) {
@@ -86,15 +89,12 @@ void SaverWindow::Load() {
             timer2_.start();
         } else if (settings_.BGMKind == kBgmFile) {
             switch (MusicFileTypeOf(settings_.BGMFile)) {
-            case MusicFileType::Wav:
-                music_.WAVStart();
-                break;
+            case MusicFileType::Wav: music_.WAVStart(); break;
             case MusicFileType::Mp3:
                 music_.MP3Open();
                 timer1_.start();
                 break;
-            case MusicFileType::None:
-                break;
+            case MusicFileType::None: break;
             }
         }
     });
@@ -120,7 +120,8 @@ void SaverWindow::TryGrabInput() {
     if (closing_) return;
     const bool keyboard = setKeyboardGrabEnabled(true);
     const bool mouse = setMouseGrabEnabled(true);
-    if ((!keyboard || !mouse) && ++grabTries_ < kGrabTries) QTimer::singleShot(kGrabRetryMs, this, &SaverWindow::TryGrabInput);
+    if ((!keyboard || !mouse) && ++grabTries_ < kGrabTries)
+        QTimer::singleShot(kGrabRetryMs, this, &SaverWindow::TryGrabInput);
 }
 
 void SaverWindow::OnTimer2() {
@@ -188,22 +189,19 @@ void SaverWindow::CloseRequest() {
     }
     if (settings_.BGMKind == kBgmFile) {
         switch (MusicFileTypeOf(settings_.BGMFile)) {
-        case MusicFileType::Wav:
-            RunStep("stopping the WAV file", [this] { music_.WAVStop(); });
-            break;
-        case MusicFileType::Mp3:
-            RunStep("stopping the MP3 file", [this] { music_.MP3Close(); });
-            break;
-        case MusicFileType::None:
-            break;
+        case MusicFileType::Wav: RunStep("stopping the WAV file", [this] { music_.WAVStop(); }); break;
+        case MusicFileType::Mp3: RunStep("stopping the MP3 file", [this] { music_.MP3Close(); }); break;
+        case MusicFileType::None: break;
         }
     }
     if (options_.cursorHiddenAtStart) platform::ShowCursor(true);
     setKeyboardGrabEnabled(false);
     setMouseGrabEnabled(false);
     RunStep("deleting the wall files", [this] { DeleteWallFiles(options_.wallFolder); });
-    if (options_.endProgram) options_.endProgram();
-    else QCoreApplication::exit(0);
+    if (options_.endProgram)
+        options_.endProgram();
+    else
+        QCoreApplication::exit(0);
 }
 
 } // namespace quelm

@@ -46,8 +46,7 @@ QString ReadIni(const QString& section, const QString& key, const std::filesyste
     return profile::GetPrivateProfileString(section, key, QString(), kValueBufferBytes, ini);
 }
 
-void WriteIni(const QString& section, const QString& key, const QString& value,
-              const std::filesystem::path& ini) {
+void WriteIni(const QString& section, const QString& key, const QString& value, const std::filesystem::path& ini) {
     profile::WritePrivateProfileString(section, key, value, ini);
 }
 
@@ -87,8 +86,7 @@ SaveRehearsal RehearseSave(const Settings& s, const std::filesystem::path& ini) 
     SaveRehearsal r;
     r.text = profile::ProfileText::FromFile(ini);
     for (const auto& [key, value] : SavedValues(s)) r.text.Write(kSection, key, value);
-    for (int i = 1; i <= kWallCount; ++i)
-        r.PicPath[i] = r.text.Get(kSection, PathKey(i), QString(), kValueBufferBytes);
+    for (int i = 1; i <= kWallCount; ++i) r.PicPath[i] = r.text.Get(kSection, PathKey(i), QString(), kValueBufferBytes);
     r.BGMFile = r.text.Get(kSection, kKeyBgmFile, QString(), kValueBufferBytes);
     return r;
 }

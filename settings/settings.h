@@ -10,9 +10,9 @@
 
 namespace quelm {
 
-inline constexpr int16_t kPicDesktop = 0;   // PicKind: capture of the user's desktop
-inline constexpr int16_t kPicFiles = 1;     // PicKind: the six files of PicPath
-inline constexpr int16_t kBgmNone = 0;      // BGMKind values
+inline constexpr int16_t kPicDesktop = 0; // PicKind: capture of the user's desktop
+inline constexpr int16_t kPicFiles = 1;   // PicKind: the six files of PicPath
+inline constexpr int16_t kBgmNone = 0;    // BGMKind values
 inline constexpr int16_t kBgmCd = 1;
 inline constexpr int16_t kBgmFile = 2;
 inline constexpr int kWallCount = 6;
@@ -61,8 +61,7 @@ SaveRehearsal RehearseSave(const Settings& s, const std::filesystem::path& ini);
 QString ReadIni(const QString& section, const QString& key, const std::filesystem::path& ini);
 
 // One value written; the file, section and key are created as needed. Result ignored.
-void WriteIni(const QString& section, const QString& key, const QString& value,
-              const std::filesystem::path& ini);
+void WriteIni(const QString& section, const QString& key, const QString& value, const std::filesystem::path& ini);
 
 // True when `path` (one trailing separator removed) opens for reading as a file.
 bool FileUsable(const QString& path);

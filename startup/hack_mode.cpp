@@ -6,8 +6,10 @@ std::optional<uint32_t> ParseWindowId(const QString& text) {
     const QString t = text.trimmed();
     bool ok = false;
     qulonglong v = 0;
-    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) v = t.mid(2).toULongLong(&ok, 16);
-    else v = t.toULongLong(&ok, 10);
+    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        v = t.mid(2).toULongLong(&ok, 16);
+    else
+        v = t.toULongLong(&ok, 10);
     if (!ok || v == 0 || v > 0xFFFFFFFFull) return std::nullopt;
     return static_cast<uint32_t>(v);
 }

@@ -8,8 +8,8 @@
 namespace quelm {
 
 struct HackRequest {
-    bool root = false;       // -root: the daemon's window, the virtual root or the root
-    uint32_t window = 0;     // -window-id: this window
+    bool root = false;   // -root: the daemon's window, the virtual root or the root
+    uint32_t window = 0; // -window-id: this window
 };
 
 // A window id in hexadecimal ("0x…") or decimal; nothing when it is neither or is 0.

@@ -2,9 +2,9 @@
 #include "platform/program.h"
 #include "platform/x11_connection.h"
 #include "render/headless_recording.h"
+#include "settings/settings.h"
 #include "startup/hack_mode.h"
 #include "startup/quelm_app.h"
-#include "settings/settings.h"
 
 #include <QApplication>
 #include <cstdio>

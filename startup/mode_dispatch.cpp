@@ -11,14 +11,10 @@ Mode ModeOf(const QString& commandLine) {
     const QString upper = commandLine.toUpper();
     if (upper.size() < 2) return Mode::End;
     switch (upper[1].unicode()) {
-    case 'P':
-        return Mode::Preview;
-    case 'C':
-        return Mode::Settings;
-    case 'S':
-        return Mode::Saver;
-    default:
-        return Mode::End;
+    case 'P': return Mode::Preview;
+    case 'C': return Mode::Settings;
+    case 'S': return Mode::Saver;
+    default: return Mode::End;
     }
 }
 

@@ -7,11 +7,11 @@
 namespace quelm {
 
 enum class Mode {
-    Preview,        // "P": the preview inside the host's window
-    Settings,       // "C": the settings dialog
-    Saver,          // "S": the show, pointer hidden
-    SaverVisible,   // empty command line: the show, pointer left alone
-    End,            // anything else: end at once
+    Preview,      // "P": the preview inside the host's window
+    Settings,     // "C": the settings dialog
+    Saver,        // "S": the show, pointer hidden
+    SaverVisible, // empty command line: the show, pointer left alone
+    End,          // anything else: end at once
 };
 
 Mode ModeOf(const QString& commandLine);

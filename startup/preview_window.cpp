@@ -44,8 +44,10 @@ void PreviewWindow::WatchHost() {
 void PreviewWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (picture_.isNull()) p.fillRect(QRect(QPoint(0, 0), size()), Qt::black);
-    else p.drawImage(QRect(QPoint(0, 0), size()), picture_);
+    if (picture_.isNull())
+        p.fillRect(QRect(QPoint(0, 0), size()), Qt::black);
+    else
+        p.drawImage(QRect(QPoint(0, 0), size()), picture_);
 }
 
 } // namespace quelm

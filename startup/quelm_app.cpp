@@ -4,18 +4,18 @@
 #include "dialog/quib_p_design.h"
 #include "music/background_music.h"
 #include "platform/cursor.h"
-#include "platform/program.h"
-#include "platform/x11_windows.h"
 #include "platform/gl_direct3d.h"
+#include "platform/instance_lock.h"
+#include "platform/program.h"
+#include "platform/x11_screenshot.h"
+#include "platform/x11_windows.h"
 #include "render/box_show.h"
 #include "render/headless_recording.h"
 #include "saver/saver_window.h"
-#include "platform/instance_lock.h"
-#include "platform/x11_screenshot.h"
+#include "settings/settings.h"
 #include "startup/hack_mode.h"
 #include "startup/mode_dispatch.h"
 #include "startup/preview_window.h"
-#include "settings/settings.h"
 #include "startup/signal_close.h"
 #include "startup/stored_desktop_renderer.h"
 
@@ -111,11 +111,11 @@ int RunHack(QApplication& app, Settings& settings, const HackRequest& request) {
     options.grabInput = false;
     options.hostWindow = target;
     // The daemon's window already hides the desktop; its screenshot shows it as it was.
-    return RunShow(app, settings,
-                   std::make_unique<StoredDesktopRenderer>(MakeBoxShow(settings, options.wallFolder,
-                                                                       DeviceErrorOutput::StandardError),
-                                                           x11::StoredScreenshot(target)),
-                   options);
+    return RunShow(
+        app, settings,
+        std::make_unique<StoredDesktopRenderer>(
+            MakeBoxShow(settings, options.wallFolder, DeviceErrorOutput::StandardError), x11::StoredScreenshot(target)),
+        options);
 }
 
 int RunMain(QApplication& app, Settings& settings, const QString& commandLine) {
@@ -127,43 +127,39 @@ int RunMain(QApplication& app, Settings& settings, const QString& commandLine) {
 
     LoadSettings(settings, program::IniPathForRead());
     switch (mode) {
-    case Mode::Settings:
-        return RunSettings(settings);
+    case Mode::Settings: return RunSettings(settings);
     case Mode::Saver:
-    case Mode::SaverVisible:
-        return RunSaver(app, settings, mode);
-    default:
-        return 0;
+    case Mode::SaverVisible: return RunSaver(app, settings, mode);
+    default: return 0;
     }
 }
 
 QString HelpText() {
-    return QStringLiteral(
-        "Usage: quelm [/s | /c | /p WINDOW-ID]\n"
-        "A 3D screensaver: the inside of a closed box whose walls show your desktop or six\n"
-        "pictures of your choice, with music from an audio CD, an MP3 or a WAV file.\n"
-        "\n"
-        "  /s             run the show full screen (the pointer is hidden)\n"
-        "  (nothing)      run the show full screen, pointer left visible\n"
-        "  /c             open the settings dialog\n"
-        "  /p WINDOW-ID   show the preview inside the X window WINDOW-ID (decimal)\n"
-        "\n"
-        "For screensaver daemons (XScreenSaver, xsecurelock):\n"
-        "  -root          show the box in $XSCREENSAVER_WINDOW, else the virtual root or\n"
-        "                 the root window; ends on SIGTERM, not on keys or clicks\n"
-        "  -window-id ID  show the box in window ID (hexadecimal 0x... or decimal)\n"
-        "\n"
-        "Recording the show off screen (still needs an X display for OpenGL):\n") +
-           QString::fromUtf8(RecordingUsage()) + QStringLiteral(
-        "\n"
-        "  --help         show this help and end\n"
-        "  --version      show the version and end\n"
-        "\n"
-        "Only the second character of the first argument counts: /S, -s and /s:123 are the\n"
-        "same. A click or a key that types a character ends the show.\n"
-        "Settings live in Quelm.ini beside the program, or in ~/.local/share/quelm/ when the\n"
-        "program's folder cannot be written. QUELM_CDAUDIO_DEVICE names the CD drive or a\n"
-        "disc image (CUE/BIN, TOC) to play instead of the default drive.\n");
+    return QStringLiteral("Usage: quelm [/s | /c | /p WINDOW-ID]\n"
+                          "A 3D screensaver: the inside of a closed box whose walls show your desktop or six\n"
+                          "pictures of your choice, with music from an audio CD, an MP3 or a WAV file.\n"
+                          "\n"
+                          "  /s             run the show full screen (the pointer is hidden)\n"
+                          "  (nothing)      run the show full screen, pointer left visible\n"
+                          "  /c             open the settings dialog\n"
+                          "  /p WINDOW-ID   show the preview inside the X window WINDOW-ID (decimal)\n"
+                          "\n"
+                          "For screensaver daemons (XScreenSaver, xsecurelock):\n"
+                          "  -root          show the box in $XSCREENSAVER_WINDOW, else the virtual root or\n"
+                          "                 the root window; ends on SIGTERM, not on keys or clicks\n"
+                          "  -window-id ID  show the box in window ID (hexadecimal 0x... or decimal)\n"
+                          "\n"
+                          "Recording the show off screen (still needs an X display for OpenGL):\n") +
+           QString::fromUtf8(RecordingUsage()) +
+           QStringLiteral("\n"
+                          "  --help         show this help and end\n"
+                          "  --version      show the version and end\n"
+                          "\n"
+                          "Only the second character of the first argument counts: /S, -s and /s:123 are the\n"
+                          "same. A click or a key that types a character ends the show.\n"
+                          "Settings live in Quelm.ini beside the program, or in ~/.local/share/quelm/ when the\n"
+                          "program's folder cannot be written. QUELM_CDAUDIO_DEVICE names the CD drive or a\n"
+                          "disc image (CUE/BIN, TOC) to play instead of the default drive.\n");
 }
 
 QString VersionText() { return QStringLiteral("quelm " QUELM_VERSION "\n"); }

@@ -18,8 +18,10 @@ public:
         : inner_(std::move(inner)), desktop_(std::move(desktop)) {}
 
     void CaptureDesktopWalls() override {
-        if (desktop_.isNull()) inner_->CaptureDesktopWalls();
-        else inner_->CaptureDesktopWallsFrom(std::exchange(desktop_, QImage()));
+        if (desktop_.isNull())
+            inner_->CaptureDesktopWalls();
+        else
+            inner_->CaptureDesktopWallsFrom(std::exchange(desktop_, QImage()));
     }
     void PrepareUserWalls() override { inner_->PrepareUserWalls(); }
     bool InitDevice(QWindow& window) override { return inner_->InitDevice(window); }

@@ -20,7 +20,7 @@ public:
 
 struct Sequence {
     const char* what;
-    const char* events;  // init, move, leave, focus, blur, down/up (left), rdown/rup, mdown/mup, disable
+    const char* events; // init, move, leave, focus, blur, down/up (left), rdown/rup, mdown/mup, disable
     const char* calls;
     ButtonState finalState;
 };
@@ -47,24 +47,32 @@ const Sequence kSequences[] = {
 
 } // namespace
 
-TEST(ButtonRules, EventSequencesGiveTheirPaintsClicksAndFinalState)
-{
+TEST(ButtonRules, EventSequencesGiveTheirPaintsClicksAndFinalState) {
     for (const Sequence& row : kSequences) {
         RecordingFace face;
         ButtonRules rules(face);
         rules.SetEnabledField(true);
         rules.SetFirstRun(1);
         for (const QString& e : QString(row.events).split(' ')) {
-            const MouseButton b = e.startsWith('r') ? MouseButton::Right
-                                  : e.startsWith('m') && e != "move" ? MouseButton::Middle : MouseButton::Left;
-            if (e == "init") rules.Initialize();
-            else if (e == "move") rules.MouseMove();
-            else if (e == "leave") rules.PointerLeft();
-            else if (e == "focus") rules.GotFocus();
-            else if (e == "blur") rules.LostFocus();
-            else if (e == "disable") rules.SetEnabledField(false);
-            else if (e.endsWith("down")) rules.MouseDown(b);
-            else if (e.endsWith("up")) rules.MouseUp(b);
+            const MouseButton b = e.startsWith('r')                  ? MouseButton::Right
+                                  : e.startsWith('m') && e != "move" ? MouseButton::Middle
+                                                                     : MouseButton::Left;
+            if (e == "init")
+                rules.Initialize();
+            else if (e == "move")
+                rules.MouseMove();
+            else if (e == "leave")
+                rules.PointerLeft();
+            else if (e == "focus")
+                rules.GotFocus();
+            else if (e == "blur")
+                rules.LostFocus();
+            else if (e == "disable")
+                rules.SetEnabledField(false);
+            else if (e.endsWith("down"))
+                rules.MouseDown(b);
+            else if (e.endsWith("up"))
+                rules.MouseUp(b);
         }
         EXPECT_EQ(face.calls.join(' ').toStdString(), row.calls) << row.what;
         EXPECT_EQ(rules.State(), row.finalState) << row.what;
@@ -72,8 +80,7 @@ TEST(ButtonRules, EventSequencesGiveTheirPaintsClicksAndFinalState)
     }
 }
 
-TEST(Gradient, NormalRunsWhiteToLavenderAndInvertedTheReverse)
-{
+TEST(Gradient, NormalRunsWhiteToLavenderAndInvertedTheReverse) {
     auto rgb = [](Colour16 c) { return (c.red >> 8) << 16 | (c.green >> 8) << 8 | c.blue >> 8; };
     for (bool inverted : {false, true}) {
         const GradientEnds ends = GradientColours(inverted);

@@ -19,8 +19,8 @@ using namespace quelm;
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;    // at the pinned 96 dpi
-constexpr int kSeveralTicksMs = 350;  // longer than two ticks of the 100 ms pointer-leave test
+constexpr int kTwipsPerPixel = 15;   // at the pinned 96 dpi
+constexpr int kSeveralTicksMs = 350; // longer than two ticks of the 100 ms pointer-leave test
 
 QRgb Rgb(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
 
@@ -28,16 +28,14 @@ QRgb Rgb(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFF
 // from an empty stored set (enabled) unless told otherwise, and the pointer off the button.
 struct Host {
     std::unique_ptr<QWidget> host = std::make_unique<QWidget>();
-    QWidget* focusSink = new QWidget(host.get());  // first in the focus chain: takes it on activation
+    QWidget* focusSink = new QWidget(host.get()); // first in the focus chain: takes it on activation
     Command* button = new Command(host.get());
     QSignalSpy clicks{button, &Command::Click};
 
-    explicit Host(int widthTwips = 1155, int heightTwips = 375, bool restored = true)
-    {
+    explicit Host(int widthTwips = 1155, int heightTwips = 375, bool restored = true) {
         focusSink->setFocusPolicy(Qt::StrongFocus);
         focusSink->setGeometry(10, 150, 20, 20);
-        if (restored)
-            button->ReadProperties(PropertyBag{});
+        if (restored) button->ReadProperties(PropertyBag{});
         button->setGeometry(40, 40, widthTwips / kTwipsPerPixel, heightTwips / kTwipsPerPixel);
         host->setGeometry(100, 100, 400, 200);
         host->show();
@@ -45,22 +43,22 @@ struct Host {
         EXPECT_TRUE(QTest::qWaitForWindowActive(host.get()));
         MovePointer(Off());
     }
-    QPoint On() const { return button->geometry().center(); }  // host coordinates
+    QPoint On() const { return button->geometry().center(); } // host coordinates
     static QPoint Off() { return {300, 150}; }
     QLabel* Caption() const { return button->findChild<QLabel*>(); }
     QImage Face() const { return button->grab().toImage().convertToFormat(QImage::Format_RGB32); }
-    bool WaitFor(ButtonState s) const { return QTest::qWaitFor([&] { return button->State() == s; }, 2000); }
+    bool WaitFor(ButtonState s) const {
+        return QTest::qWaitFor([&] { return button->State() == s; }, 2000);
+    }
     // Moves the real X pointer, so that the pointer-leave test sees it too.
-    void MovePointer(QPoint at) const
-    {
+    void MovePointer(QPoint at) const {
         QCursor::setPos(host->mapToGlobal(at));
         EXPECT_TRUE(QTest::qWaitFor([&] { return QCursor::pos() == host->mapToGlobal(at); }, 2000));
         QApplication::processEvents();
     }
     bool Hover() const { return MovePointer(On()), WaitFor(ButtonState::Hover); }
     void Press(Qt::MouseButton b) const { QTest::mousePress(host->windowHandle(), b, {}, On()); }
-    void Release(Qt::MouseButton b) const
-    {
+    void Release(Qt::MouseButton b) const {
         QTest::mouseRelease(host->windowHandle(), b, {}, On());
         QApplication::processEvents();
     }
@@ -70,8 +68,7 @@ struct Host {
 // top and bottom middles from the picture's uniform middle columns, the side middles
 // starting with picture row 4 and ending with row 20 (every row as it is on a 25-pixel
 // face), and the gradient in the centre.
-void ExpectFace(const QImage& face, ButtonPicture picture, bool inverted)
-{
+void ExpectFace(const QImage& face, ButtonPicture picture, bool inverted) {
     const QImage pic = DrawStatePicture(picture);
     const int w = face.width(), h = face.height();
     auto map = [](int v, int n, int picN) { return v < 4 ? v : (v >= n - 4 ? picN - (n - v) : -1); };
@@ -94,14 +91,13 @@ void ExpectFace(const QImage& face, ButtonPicture picture, bool inverted)
 
 } // namespace
 
-TEST(ButtonPointer, HoverShowsHighLightInvertedLeavingShowsNormalAndAClickOnTheCaptionClicks)
-{
+TEST(ButtonPointer, HoverShowsHighLightInvertedLeavingShowsNormalAndAClickOnTheCaptionClicks) {
     Host t;
     t.button->SetCaption(QString());
     t.button->Initialize();
     ASSERT_TRUE(t.Hover());
     EXPECT_EQ(t.button->LastPicture(), ButtonPicture::HighLight);
-    ExpectFace(t.Face(), ButtonPicture::HighLight, true);  // lavender at the top, white at the bottom
+    ExpectFace(t.Face(), ButtonPicture::HighLight, true); // lavender at the top, white at the bottom
     t.MovePointer(t.Off());
     ASSERT_TRUE(t.WaitFor(ButtonState::Idle));
     ExpectFace(t.Face(), ButtonPicture::Normal, false);
@@ -124,26 +120,23 @@ TEST(ButtonPointer, HoverShowsHighLightInvertedLeavingShowsNormalAndAClickOnTheC
 }
 
 // Focused: keys do nothing and a resize repaints Normal; disabled: nothing reaches it.
-TEST(ButtonFocused, KeysDoNothingAResizeRepaintsNormalAndADisabledButtonIgnoresEverything)
-{
+TEST(ButtonFocused, KeysDoNothingAResizeRepaintsNormalAndADisabledButtonIgnoresEverything) {
     Host t;
     t.button->SetCaption(QString());
     t.button->Initialize();
     t.button->setFocus();
     ASSERT_TRUE(t.WaitFor(ButtonState::Focused));
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
-        QTest::keyClick(t.button, key);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) QTest::keyClick(t.button, key);
     EXPECT_EQ(t.clicks.count(), 0);
     ExpectFace(t.Face(), ButtonPicture::Selected, false);
-    t.button->resize(435 / kTwipsPerPixel, 315 / kTwipsPerPixel);  // sides 195 twips, middles 315
+    t.button->resize(435 / kTwipsPerPixel, 315 / kTwipsPerPixel); // sides 195 twips, middles 315
     EXPECT_EQ(t.button->State(), ButtonState::Focused);
     ExpectFace(t.Face(), ButtonPicture::Normal, false);
 
     t.button->SetEnabled(false);
     const ButtonState disabledIn = t.button->State();
     t.MovePointer(t.On());
-    for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton})
-        t.Press(b), t.Release(b);
+    for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) t.Press(b), t.Release(b);
     t.button->setFocus();
     QTest::keyClick(t.button, Qt::Key_Space);
     t.MovePointer(t.Off());
@@ -151,26 +144,43 @@ TEST(ButtonFocused, KeysDoNothingAResizeRepaintsNormalAndADisabledButtonIgnoresE
     EXPECT_EQ(t.clicks.count(), 0);
     EXPECT_EQ(t.button->State(), disabledIn);
     ExpectFace(t.Face(), ButtonPicture::Disable, false);
-    EXPECT_FALSE(t.Caption()->isEnabled());  // greyed
+    EXPECT_FALSE(t.Caption()->isEnabled()); // greyed
 }
 
 // Stored sets read in turn by one button, written, and read back by a button that never had
 // one: a missing value reads as its default, one that cannot be converted leaves its field as
 // it was, and only what differs from its writing default is written ("Command" for the
 // caption, which reads back as "Command1").
-TEST(ButtonStoredSet, EverySetSurvivesARoundTrip)
-{
-    EXPECT_EQ(Command().Caption(), QStringLiteral("Command"));  // before any stored property
+TEST(ButtonStoredSet, EverySetSurvivesARoundTrip) {
+    EXPECT_EQ(Command().Caption(), QStringLiteral("Command")); // before any stored property
     const QFont font(QStringLiteral("IPAPGothic"), 9, QFont::Bold);
     const QStringList all{"Enabled", "Caption", "Font", "FontColour", "Visible"};
-    struct Row { QList<std::pair<QString, QVariant>> stored; QString caption; bool storedFont; uint32_t colour; int visible; bool enabled; QStringList written; };
+    struct Row {
+        QList<std::pair<QString, QVariant>> stored;
+        QString caption;
+        bool storedFont;
+        uint32_t colour;
+        int visible;
+        bool enabled;
+        QStringList written;
+    };
     const Row rows[] = {
         {{}, "Command1", false, 0, 255, true, {"Caption"}},
         {{{"Caption", "Command"}}, "Command", false, 0, 255, true, {}},
         {{{"Caption", "ｷｬﾝｾﾙ"}, {"Font", font}, {"FontColour", 0x336699}, {"Visible", 0}, {"Enabled", false}},
-         "ｷｬﾝｾﾙ", true, 0x336699, 0, false, all},
+         "ｷｬﾝｾﾙ",
+         true,
+         0x336699,
+         0,
+         false,
+         all},
         {{{"firstrun", "lots"}, {"FontColour", "&HFF00"}, {"Visible", 7}, {"Enabled", "maybe"}, {"Font", "not a font"}},
-         "Command1", true, 0x336699, 0, false, all},  // keys ignore case; &HFF00 is the 16-bit -256, no colour
+         "Command1",
+         true,
+         0x336699,
+         0,
+         false,
+         all}, // keys ignore case; &HFF00 is the 16-bit -256, no colour
     };
     Host t;
     for (const Row& row : rows) {
@@ -183,9 +193,10 @@ TEST(ButtonStoredSet, EverySetSurvivesARoundTrip)
         Host back(1155, 375, false);
         back.button->ReadProperties(written);
         for (Command* b : {t.button, back.button}) {
-            EXPECT_EQ(std::tuple(b->Caption(), b->FirstRun(), b->FontColour(), b->Visible(), b->Enabled()),
-                      std::tuple(b == back.button && row.caption == "Command" ? QStringLiteral("Command1") : row.caption,
-                                 uint8_t{1}, row.colour, row.visible, row.enabled));
+            EXPECT_EQ(
+                std::tuple(b->Caption(), b->FirstRun(), b->FontColour(), b->Visible(), b->Enabled()),
+                std::tuple(b == back.button && row.caption == "Command" ? QStringLiteral("Command1") : row.caption,
+                           uint8_t{1}, row.colour, row.visible, row.enabled));
             EXPECT_TRUE(PropertyBag::SameValue(b->Font(), row.storedFont ? font : b->AmbientFont()));
         }
     }
@@ -194,10 +205,9 @@ TEST(ButtonStoredSet, EverySetSurvivesARoundTrip)
 // A button that never had a stored set starts disabled with its first use pending and no
 // pointer-leave test; a colour set or stored meanwhile leaves the caption black; the first
 // read of Enabled makes it usable.
-TEST(ButtonFirstUse, ButtonWithoutStoredSetStartsDisabledAndFirstEnabledReadMakesItUsable)
-{
+TEST(ButtonFirstUse, ButtonWithoutStoredSetStartsDisabledAndFirstEnabledReadMakesItUsable) {
     Host t(1155, 375, false);
-    EXPECT_EQ(t.button->LastPicture(), ButtonPicture::Disable);  // its first resize
+    EXPECT_EQ(t.button->LastPicture(), ButtonPicture::Disable); // its first resize
     EXPECT_FALSE(t.button->MouseTimerActive());
     PropertyBag before;
     t.button->WriteProperties(before);
@@ -205,7 +215,7 @@ TEST(ButtonFirstUse, ButtonWithoutStoredSetStartsDisabledAndFirstEnabledReadMake
     EXPECT_FALSE(before.ReadProperty("Enabled", true).toBool());
     before.WriteProperty("Enabled", true, true);
     before.WriteProperty("FontColour", 0x0000FF, "0");
-    t.button->ReadProperties(before);  // enabled, FirstRun 0: the read ends by blackening
+    t.button->ReadProperties(before); // enabled, FirstRun 0: the read ends by blackening
     t.button->SetFontColour(0x00FF0000);
     EXPECT_EQ(t.Caption()->palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::black));
     EXPECT_EQ(t.button->FirstRun(), 0);
@@ -220,8 +230,7 @@ TEST(ButtonFirstUse, ButtonWithoutStoredSetStartsDisabledAndFirstEnabledReadMake
     EXPECT_FALSE(after.Contains("Enabled"));
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_FONT_DPI", "96");
     QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
     QApplication app(argc, argv);

@@ -10,7 +10,10 @@ namespace quelm::dialog {
 namespace {
 
 TEST(WindowPlacement, CentredAcrossAThirdDownRoundingDifferencesAndDroppingRemainders) {
-    const struct { double screenW, screenH, windowW, windowH; int x, y; } rows[] = {
+    const struct {
+        double screenW, screenH, windowW, windowH;
+        int x, y;
+    } rows[] = {
         {15360, 11520, 8205, 5985, 3577, 1845}, // 547 x 399 on 1024 x 768, in twips
         {20.6, 20.6, 13, 13, 4, 2},             // 7.6 rounds to 8 before the division
         {100, 100, 107, 110, -3, -3},           // larger than the screen: above and left
@@ -22,8 +25,11 @@ TEST(WindowPlacement, CentredAcrossAThirdDownRoundingDifferencesAndDroppingRemai
 }
 
 TEST(RepeatFromText, HalfToEvenWithin16BitsElseTheOldValueAndNonNumbersGiveZero) {
-    const struct { const char* text; int16_t saved; } rows[] = {{" 12 ", 12}, {"-4", -4}, {"32767", 32767},
-        {"-32768", -32768}, {"2.5", 2}, {"3.5", 4}, {"32767.5", 5}, {"-32769", 5}, {"7a", 0}, {"abc", 0}, {"   ", 0}, {"", 0}};
+    const struct {
+        const char* text;
+        int16_t saved;
+    } rows[] = {{" 12 ", 12},   {"-4", -4},    {"32767", 32767}, {"-32768", -32768}, {"2.5", 2}, {"3.5", 4},
+                {"32767.5", 5}, {"-32769", 5}, {"7a", 0},        {"abc", 0},         {"   ", 0}, {"", 0}};
     for (const auto& r : rows) EXPECT_EQ(RepeatFromText(QString::fromLatin1(r.text), 5), r.saved) << r.text;
 }
 
@@ -43,8 +49,13 @@ TEST(ChoiceTaken, APathIsTakenOnlyWhenItComesBackUnchangedAndLosesNoOtherPath) {
     const QString d = QStringLiteral("/p/");
     // 画 takes two bytes in code page 932, three in UTF-8; ｧ one and three; 🎵 is not in code
     // page 932 and takes four UTF-8 bytes. Wall 2's path: 203 bytes in code page 932, 303 in UTF-8.
-    const QString kanji(QChar(0x753B)), kana(QChar(0xFF67)), emoji = QStringLiteral("🎵"), wall2 = d + kanji.repeated(100);
-    const struct { QString wall2, wall1, music; bool taken; } rows[] = { // wall2: already chosen
+    const QString kanji(QChar(0x753B)), kana(QChar(0xFF67)), emoji = QStringLiteral("🎵"),
+                                                             wall2 = d + kanji.repeated(100);
+    const struct {
+        QString wall2, wall1, music;
+        bool taken;
+    } rows[] = {
+        // wall2: already chosen
         // At most 254 bytes and the NUL, counted as the file will store them.
         {{}, d + QString(251, QLatin1Char('a')), {}, true},
         {{}, d + QString(252, QLatin1Char('a')), {}, false},

@@ -63,20 +63,25 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
     }
 
-    template <class T = QWidget> T* Find(const QString& name) const {
+    template <class T = QWidget>
+    T* Find(const QString& name) const {
         T* w = dialog_->findChild<T*>(name);
         EXPECT_NE(w, nullptr) << name.toStdString();
         return w;
     }
     QComboBox* Repeat() const { return Find<QComboBox>(QStringLiteral("BGM_Repeat")); }
     QLineEdit* MusicField() const { return Find<QLineEdit>(QStringLiteral("lbl_Fname")); }
-    QImage Mark(const char* kind, int k) const { return Find<MarkImage>(QStringLiteral("Img_%1%2").arg(kind).arg(k))->Mark(); }
+    QImage Mark(const char* kind, int k) const {
+        return Find<MarkImage>(QStringLiteral("Img_%1%2").arg(kind).arg(k))->Mark();
+    }
     bool Selected(const char* kind, int k) const { return Mark(kind, k) == dialog::SelectedMark(); }
     QLineEdit* PathField(int n) const { return Find<QLineEdit>(QStringLiteral("txt_Path%1").arg(n)); }
     QImage Thumb(int n) const { return Find<dialog::Thumbnail>(QStringLiteral("Pic%1").arg(n))->Retained(); }
     bool MusicButtonEnabled() const { return Find<Command>(QStringLiteral("Cmd_BGM"))->Enabled(); }
     void Press(const QString& name, Qt::MouseButton button = Qt::LeftButton) { QTest::mousePress(Find(name), button); }
-    void Click(const QString& button, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseClick(Find(button), b, {}, QPoint(5, 5)); }
+    void Click(const QString& button, Qt::MouseButton b = Qt::LeftButton) {
+        QTest::mouseClick(Find(button), b, {}, QPoint(5, 5));
+    }
 
     void TypeRepeat(const QString& text) {
         Repeat()->lineEdit()->clear();
@@ -193,8 +198,8 @@ TEST_F(QuibPTest, SelectionsByMouseTheMusicFileAndTheRepeatTrackSavedWhateverIsS
 }
 
 TEST_F(QuibPTest, FileDialogsListTheirFilesWhateverTheCaseOfTheExtension) {
-    for (const char* name : {"photo.JPG", "photo.jpg", "wall.Bmp", "anim.GIF", "photo.jpeg", "notes.txt",
-                             "song.mp3", "SONG2.MP3", "tune.Wav", "song.ogg", "mp3"})
+    for (const char* name : {"photo.JPG", "photo.jpg", "wall.Bmp", "anim.GIF", "photo.jpeg", "notes.txt", "song.mp3",
+                             "SONG2.MP3", "tune.Wav", "song.ogg", "mp3"})
         ASSERT_TRUE(QFile(dir_.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly)) << name;
     const struct {
         const char* button;
@@ -215,7 +220,8 @@ TEST_F(QuibPTest, FileDialogsListTheirFilesWhateverTheCaseOfTheExtension) {
         QObject inDialog; // its end drops the callback if no dialog opened
         QTimer::singleShot(0, &inDialog, [&] {
             QFileDialog* chooser = nullptr;
-            if (!QTest::qWaitFor([&] { return (chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())); }))
+            if (!QTest::qWaitFor(
+                    [&] { return (chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())); }))
                 return;
             title = chooser->windowTitle();
             shown = chooser->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
@@ -247,7 +253,8 @@ TEST_F(QuibPTest, FileDialogsListTheirFilesWhateverTheCaseOfTheExtension) {
 // that is no picture takes the path and keeps the thumbnail.
 TEST_F(QuibPTest, ThumbnailsOfChosenPicturesAndDesktopCaptureKeepsAllSixPaths) {
     for (int n = 1; n <= 6; ++n)
-        answers_ << WritePicture(QStringLiteral("wall%1.bmp").arg(n), n == 1 ? 400 : 20 * n, n == 1 ? 20 : 10, Qt::red, Qt::blue);
+        answers_ << WritePicture(QStringLiteral("wall%1.bmp").arg(n), n == 1 ? 400 : 20 * n, n == 1 ? 20 : 10, Qt::red,
+                                 Qt::blue);
     QStringList paths = answers_;
     paths[5] = dir_.filePath(QStringLiteral("notes.bmp"));
     QFile text(paths[5]);

@@ -29,7 +29,8 @@ TEST(SettingsMode, DialogAppearsUnderItsTitleAndSettingWritesTheIniAndEndsThePro
     ASSERT_TRUE(program.waitForStarted());
     QString window; // the X window titled exactly "<Quelm>", polled while the program starts
     for (QDeadlineTimer deadline(20000); window.isEmpty() && !deadline.hasExpired(); QThread::msleep(100))
-        window = Xdotool({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^<Quelm>$")}).section(QLatin1Char('\n'), 0, 0);
+        window = Xdotool({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^<Quelm>$")})
+                     .section(QLatin1Char('\n'), 0, 0);
     ASSERT_FALSE(window.isEmpty()) << "no window titled <Quelm>";
     QThread::msleep(1500); // the opening animation ends before the dialog takes clicks
     QFile written(dir.filePath(QStringLiteral("Quelm.ini")));

@@ -20,12 +20,14 @@ namespace {
 
 class RecordingMedia final : public mm::Multimedia {
 public:
-    QStringList sent;  // each command with its reply buffer's size: "command #chars"
-    std::map<QString, std::deque<std::pair<uint32_t, QString>>> script;  // per command; the last answer repeats
+    QStringList sent; // each command with its reply buffer's size: "command #chars"
+    std::map<QString, std::deque<std::pair<uint32_t, QString>>> script; // per command; the last answer repeats
     std::map<uint32_t, QString> descriptions;
     uint32_t waveDevices = 1;
 
-    void Answer(const QString& command, uint32_t result, const QString& reply = {}) { script[command].push_back({result, reply}); }
+    void Answer(const QString& command, uint32_t result, const QString& reply = {}) {
+        script[command].push_back({result, reply});
+    }
     uint32_t SendString(const QString& command, char16_t* reply, uint32_t replyChars) override {
         sent << command + " #" + QString::number(reply ? replyChars : 0);
         auto& answers = script[command];
@@ -56,14 +58,20 @@ const QStringList kPoll = {"status cdaudio current track #512", "status cdaudio 
                            "status cdaudio mode #255"};
 
 TEST_F(MusicRules, MciSendAndMciQueryGiveTheReplyOrTheFailure) {
-    struct Row { QString command; uint32_t result; QString reply, description; int32_t code; QString text, query; };
+    struct Row {
+        QString command;
+        uint32_t result;
+        QString reply, description;
+        int32_t code;
+        QString text, query;
+    };
     const Row rows[] = {
         {"", 0, "", "", -1, "コマンド文字列が指定されていません", "Error:-1"},
         {"status x mode", 0, QString("playing") + QChar(u'\0') + "junk", "", 0, "playing", "playing"},
-        {"long", 0, QString(600, u'a'), "", 0, QString(511, u'a'), QString(511, u'a')},  // cut to the buffer
+        {"long", 0, QString(600, u'a'), "", 0, QString(511, u'a'), QString(511, u'a')}, // cut to the buffer
         {"status cdaudio mode", 263, "", "not open", 263, "not open", "Error:263"},
         {"odd", 999, "", "", 999, "Error (文字列が取れません)", "Error:999"},
-        {"big", 264, "", QString(300, u'd'), 264, QString(255, u'd'), "Error:264"},  // 256-character buffer
+        {"big", 264, "", QString(300, u'd'), 264, QString(255, u'd'), "Error:264"}, // 256-character buffer
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.command.toStdString());
@@ -73,9 +81,9 @@ TEST_F(MusicRules, MciSendAndMciQueryGiveTheReplyOrTheFailure) {
         EXPECT_EQ(music.MciSend(row.command, text), row.code);
         EXPECT_EQ(text, row.text);
         EXPECT_EQ(music.MciQuery(row.command), row.query);
-        EXPECT_EQ(music.LastMciReply, row.text);  // the description stays behind the "Error:" number
+        EXPECT_EQ(music.LastMciReply, row.text); // the description stays behind the "Error:" number
     }
-    EXPECT_EQ(media.sent.filter(" #512").size(), 10);  // the empty command is never sent
+    EXPECT_EQ(media.sent.filter(" #512").size(), 10); // the empty command is never sent
 }
 
 // Where a verb decides. What the plain verbs send (open, close, the WAV's loop) is heard in
@@ -84,45 +92,62 @@ TEST_F(MusicRules, EachVerbSendsItsCommandsInOrder) {
     const QString open = "open \"/home/ユーザー/my music/song.mp3\" type MPEGVideo Alias MP3Play";
     const QStringList restart = {"status MP3Play mode #30", "stop MP3Play #0", "play MP3Play from 0 #0"};
     settings.BGMFile = "/home/ユーザー/my music/song.mp3";
-    struct Row { QString command; uint32_t result; QString reply; std::function<void()> act; QStringList sent; };
+    struct Row {
+        QString command;
+        uint32_t result;
+        QString reply;
+        std::function<void()> act;
+        QStringList sent;
+    };
     const std::vector<Row> rows = {
         {"", 0, "", [&] { music.MciPlay("cdaudio", "1", "2"); }, {"play cdaudio from 1 to 2 #512"}},
-        {open, 296, "", [&] { music.MP3Open(); }, {open + " #0"}},  // plays only what opened
+        {open, 296, "", [&] { music.MP3Open(); }, {open + " #0"}}, // plays only what opened
         {"status MP3Play mode", 0, "playing", [&] { music.MP3Keep(); }, {"status MP3Play mode #30"}},
         {"status MP3Play mode", 0, "stopped", [&] { music.MP3Keep(); }, restart},
         // A device that answers nothing, or not quite "playing", counts as stopped.
         {"status MP3Play mode", 263, "", [&] { music.MP3Keep(); }, restart},
         {"status MP3Play mode", 0, "playin", [&] { music.MP3Keep(); }, restart},
         {"", 0, "", [&] { music.WAVStop(); }, {"PlaySound none #0"}},
-        {"", 0, "", [&] { media.waveDevices = 0, music.WAVStart(); }, {}},  // no output, no sound
+        {"", 0, "", [&] { media.waveDevices = 0, music.WAVStart(); }, {}}, // no output, no sound
     };
     for (const Row& row : rows) {
         Reset();
         media.Answer(row.command, row.result, row.reply);
         row.act();
         EXPECT_EQ(media.sent, row.sent);
-        if (row.result == 296) { EXPECT_EQ(music.MP3OpenResult(), 296u); }
+        if (row.result == 296) {
+            EXPECT_EQ(music.MP3OpenResult(), 296u);
+        }
     }
 }
 
 TEST_F(MusicRules, CdPollKeepsTheChosenTrackOrThePlayThroughGoing) {
-    struct Row { int repeat; QString current; uint32_t currentError, tracksError; QString mode; bool polling; QStringList sent; };
-    const QStringList seek = kPoll + QStringList{"status cdaudio position track 3 #512", "play cdaudio from 03:00:00:00 #512"};
-    const QStringList play = kPoll + QStringList{"play cdaudio #512"};  // on from where it stands
+    struct Row {
+        int repeat;
+        QString current;
+        uint32_t currentError, tracksError;
+        QString mode;
+        bool polling;
+        QStringList sent;
+    };
+    const QStringList seek =
+        kPoll + QStringList{"status cdaudio position track 3 #512", "play cdaudio from 03:00:00:00 #512"};
+    const QStringList play = kPoll + QStringList{"play cdaudio #512"}; // on from where it stands
     const Row rows[] = {
         {3, "3", 0, 0, "playing", true, kPoll},
         {3, "4", 0, 0, "playing", true, seek},
         {3, "3", 0, 0, "stopped", true, seek},
         {0, "2", 0, 0, "playing", true, kPoll},
         {0, "2", 0, 0, "stopped", true, play},
-        {0, "1", 276, 0, "stopped", false, {kPoll[0]}},  // no disc
+        {0, "1", 276, 0, "stopped", false, {kPoll[0]}}, // no disc
         {0, "1", 0, 276, "stopped", false, kPoll.mid(0, 2)},
-        {0, "terrible", 0, 0, "stopped", false, {kPoll[0]}},  // "ERR" in any case is an error
-        {0, "x", 0, 0, "stopped", true, play},           // play-through never reads the track as a number
+        {0, "terrible", 0, 0, "stopped", false, {kPoll[0]}}, // "ERR" in any case is an error
+        {0, "x", 0, 0, "stopped", true, play},               // play-through never reads the track as a number
         {2, "x", 0, 0, "stopped", false, kPoll},
         {2, " 2 ", 0, 0, "playing", true, kPoll},
         // A track beyond the disc: the failed seek's text is played, and the polling goes on.
-        {12, "1", 0, 0, "stopped", true, kPoll + QStringList{"status cdaudio position track 12 #512", "play cdaudio from Error:282 #512"}},
+        {12, "1", 0, 0, "stopped", true,
+         kPoll + QStringList{"status cdaudio position track 12 #512", "play cdaudio from Error:282 #512"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.current.toStdString());
@@ -148,7 +173,6 @@ TEST_F(MusicRules, CdPollKeepsTheChosenTrackOrThePlayThroughGoing) {
     EXPECT_TRUE(music.CDPoll());
     EXPECT_EQ(media.sent, kPoll);
 }
-
 
 } // namespace
 } // namespace quelm

@@ -28,42 +28,44 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kRate = 44100;
-constexpr int kWindowMs = 20;  // the recording is judged in windows of this length
+constexpr int kWindowMs = 20; // the recording is judged in windows of this length
 constexpr int64_t kWindowSamples = kRate * kWindowMs / 1000;
-constexpr double kSilenceRms = 1000.0;  // below this a window counts as silence (of 32767)
+constexpr double kSilenceRms = 1000.0; // below this a window counts as silence (of 32767)
 
-std::vector<int16_t> Tone(double hz, int64_t frames) {  // stereo, half of full scale
+std::vector<int16_t> Tone(double hz, int64_t frames) { // stereo, half of full scale
     std::vector<int16_t> out;
     for (int64_t i = 0; i < frames; ++i)
-        out.insert(out.end(), 2, static_cast<int16_t>(std::lround(16000 * std::sin(2 * std::numbers::pi * hz * i / kRate))));
+        out.insert(out.end(), 2,
+                   static_cast<int16_t>(std::lround(16000 * std::sin(2 * std::numbers::pi * hz * i / kRate))));
     return out;
 }
 
 // A CUE/BIN image (16-bit stereo, 44.1 kHz, under ten tracks and ten minutes) with one track
 // per tone; a tone of 0 makes a data track. Returns the CUE file.
-std::string MakeDiscImage(const std::filesystem::path& folder, const std::vector<double>& tonesHz, double secondsPerTrack) {
+std::string MakeDiscImage(const std::filesystem::path& folder, const std::vector<double>& tonesHz,
+                          double secondsPerTrack) {
     const int64_t sectors = std::llround(secondsPerTrack * 75);
     std::ofstream bin(folder / "disc.bin", std::ios::binary), cue(folder / "disc.cue");
     cue << "FILE \"disc.bin\" BINARY\n";
     for (size_t t = 0; t < tonesHz.size(); ++t) {
-        const auto pcm = Tone(tonesHz[t], sectors * 588);  // little-endian here, as CD audio is stored
+        const auto pcm = Tone(tonesHz[t], sectors * 588); // little-endian here, as CD audio is stored
         bin.write(reinterpret_cast<const char*>(pcm.data()), static_cast<std::streamsize>(pcm.size() * 2));
         const int64_t at = static_cast<int64_t>(t) * sectors;
-        cue << "  TRACK 0" << t + 1 << (tonesHz[t] > 0 ? " AUDIO" : " MODE1/2352") << "\n    INDEX 01 0" << at / 4500 << ':' << at / 75 % 60 / 10
-            << at / 75 % 10 << ':' << at % 75 / 10 << at % 75 % 10 << '\n';
+        cue << "  TRACK 0" << t + 1 << (tonesHz[t] > 0 ? " AUDIO" : " MODE1/2352") << "\n    INDEX 01 0" << at / 4500
+            << ':' << at / 75 % 60 / 10 << at / 75 % 10 << ':' << at % 75 / 10 << at % 75 % 10 << '\n';
     }
     return folder / "disc.cue";
 }
 
 void WriteToneWav(const std::filesystem::path& file, double toneHz, double seconds) {
-    SF_INFO info{0, kRate, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};  // frames, rate, channels, format, ...
+    SF_INFO info{0, kRate, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0}; // frames, rate, channels, format, ...
     SNDFILE* sf = sf_open(file.c_str(), SFM_WRITE, &info);
     const auto pcm = Tone(toneHz, static_cast<int64_t>(seconds * kRate));
     sf_writef_short(sf, pcm.data(), static_cast<sf_count_t>(pcm.size() / 2));
     sf_close(sf);
 }
 
-bool MakeToneMp3(const std::filesystem::path& file, double toneHz, double seconds) {  // with lame
+bool MakeToneMp3(const std::filesystem::path& file, double toneHz, double seconds) { // with lame
     WriteToneWav(file.string() + ".wav", toneHz, seconds);
     return std::system(("lame --quiet -b 128 '" + file.string() + ".wav' '" + file.string() + "'").c_str()) == 0;
 }
@@ -77,11 +79,15 @@ bool SettleSoundServer() {
 }
 
 // A run of windows with one tone (its index in the tones judged) or silence (-1).
-struct Stretch { int tone; int64_t firstWindow, windows; int64_t Ms() const { return windows * kWindowMs; } };
+struct Stretch {
+    int tone;
+    int64_t firstWindow, windows;
+    int64_t Ms() const { return windows * kWindowMs; }
+};
 struct Heard {
     std::vector<Stretch> stretches;
-    int64_t endWindow = 0;  // the window of the end mark
-    int64_t firstSound = -1, lastSound = -1;  // windows; -1 when nothing was heard
+    int64_t endWindow = 0;                   // the window of the end mark
+    int64_t firstSound = -1, lastSound = -1; // windows; -1 when nothing was heard
     int64_t MsAfterEnd() const { return std::max<int64_t>(0, lastSound + 1 - endWindow) * kWindowMs; }
 };
 
@@ -91,19 +97,22 @@ public:
     MonitorRecorder() {
         // The shell tells its process id, then becomes parec.
         pipe_ = popen("echo $$; exec parec -d out.monitor --raw --format=s16le --rate=44100 --channels=1 "
-                      "--latency-msec=10", "r");
+                      "--latency-msec=10",
+                      "r");
         if (!pipe_ || fscanf(pipe_, "%d", &pid_) != 1 || fgetc(pipe_) != '\n') return;
         // Ready once it delivers sound.
         std::vector<int16_t> block(kRate / 10);
         if (fread(block.data(), 2, block.size(), pipe_) != block.size()) return;
-        start_ = Clock::now();  // the null sink keeps time with this clock
+        start_ = Clock::now(); // the null sink keeps time with this clock
         reader_ = std::thread([this, block]() mutable {
-            while (fread(block.data(), 2, 441, pipe_) == 441) samples_.insert(samples_.end(), block.begin(), block.begin() + 441);
+            while (fread(block.data(), 2, 441, pipe_) == 441)
+                samples_.insert(samples_.end(), block.begin(), block.begin() + 441);
         });
     }
     ~MonitorRecorder() { Stop(); }
-    int64_t SampleAt(Clock::time_point t) const {  // to within the recording's latency
-        return std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::microseconds>(t - start_).count() * kRate / 1000000);
+    int64_t SampleAt(Clock::time_point t) const { // to within the recording's latency
+        return std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::microseconds>(t - start_).count() * kRate /
+                                        1000000);
     }
 
     // Stops the recording and judges it from `from` on; `end` is the end mark.
@@ -117,22 +126,26 @@ public:
             for (int64_t i = 0; i < kWindowSamples; ++i) energy += double(x[i]) * x[i];
             int tone = -1;
             for (size_t k = 0; energy / kWindowSamples >= kSilenceRms * kSilenceRms && k < tonesHz.size(); ++k) {
-                const double coeff = 2 * std::cos(2 * std::numbers::pi * tonesHz[k] / kRate);  // Goertzel
+                const double coeff = 2 * std::cos(2 * std::numbers::pi * tonesHz[k] / kRate); // Goertzel
                 double s1 = 0, s2 = 0;
                 for (int64_t i = 0; i < kWindowSamples; ++i) s2 = std::exchange(s1, x[i] + coeff * s1 - s2);
                 if (const double p = s1 * s1 + s2 * s2 - coeff * s1 * s2; p > bestPower) bestPower = p, tone = int(k);
             }
             const int64_t window = (at - first) / kWindowSamples;
-            if (tone >= 0) heard.lastSound = window, heard.firstSound = heard.firstSound < 0 ? window : heard.firstSound;
-            if (heard.stretches.empty() || heard.stretches.back().tone != tone) heard.stretches.push_back({tone, window, 0});
+            if (tone >= 0)
+                heard.lastSound = window, heard.firstSound = heard.firstSound < 0 ? window : heard.firstSound;
+            if (heard.stretches.empty() || heard.stretches.back().tone != tone)
+                heard.stretches.push_back({tone, window, 0});
             ++heard.stretches.back().windows;
         }
         // A single window of a tone is the click of a cut between two sounds, not a sound.
         std::vector<Stretch> merged;
         for (Stretch st : heard.stretches) {
             if (st.tone >= 0 && st.windows == 1) st.tone = -1;
-            if (!merged.empty() && merged.back().tone == st.tone) merged.back().windows += st.windows;
-            else merged.push_back(st);
+            if (!merged.empty() && merged.back().tone == st.tone)
+                merged.back().windows += st.windows;
+            else
+                merged.push_back(st);
         }
         heard.stretches = std::move(merged);
         std::cout << "[heard] tone:ms (-1 silence, end mark at " << heard.endWindow * kWindowMs << " ms):";
@@ -150,18 +163,21 @@ private:
     int pid_ = -1;
     FILE* pipe_ = nullptr;
     std::thread reader_;
-    std::vector<int16_t> samples_;  // mono
-    Clock::time_point start_;  // of the first sample recorded
+    std::vector<int16_t> samples_; // mono
+    Clock::time_point start_;      // of the first sample recorded
 };
 
-constexpr int kCdTimerMs = 200;    // Timer2
-constexpr int kMp3TimerMs = 1000;  // Timer1
+constexpr int kCdTimerMs = 200;   // Timer2
+constexpr int kMp3TimerMs = 1000; // Timer1
 // What the sound server, the recording and the 20 ms judging windows add to any reaction.
 constexpr int64_t kHearingSlackMs = 100;
 const std::vector<double> kTrackTones = {500, 800, 1100, 1400};
 
-struct Reply { uint32_t result; QString text; };
-Reply Send(mm::Multimedia& media, const QString& command) {  // with a 512-character reply buffer
+struct Reply {
+    uint32_t result;
+    QString text;
+};
+Reply Send(mm::Multimedia& media, const QString& command) { // with a 512-character reply buffer
     std::array<char16_t, 512> buffer{};
     const uint32_t result = media.SendString(command, buffer.data(), buffer.size());
     return {result, QString::fromUtf16(buffer.data())};
@@ -176,7 +192,7 @@ protected:
     MonitorRecorder recorder;
     BackgroundMusic music{settings, *media};
     const QString mp3 = dir.filePath("song.mp3"), wav = dir.filePath("loop.wav");
-    QTimer keep;  // the show's MP3 timer
+    QTimer keep; // the show's MP3 timer
 
     void SetUp() override { UseDisc(1.0, 0); }
     // A 700 Hz MP3 and a looping 600 Hz WAV, played and kept going as the show does.
@@ -200,7 +216,8 @@ protected:
     Heard Play(int ms, const std::vector<double>& tones, std::function<void()> meddle = {}) {
         const bool cd = settings.BGMKind == kBgmCd;
         QTimer timer;
-        QObject::connect(&timer, &QTimer::timeout, [&] { cd ? (void)(music.CDPoll() || (timer.stop(), false)) : music.MP3Keep(); });
+        QObject::connect(&timer, &QTimer::timeout,
+                         [&] { cd ? (void)(music.CDPoll() || (timer.stop(), false)) : music.MP3Keep(); });
         const auto load = Clock::now();
         cd ? music.CDOpen() : music.MP3Open();
         timer.start(cd ? kCdTimerMs : kMp3TimerMs);
@@ -214,7 +231,6 @@ protected:
     }
 };
 
-
 // The command-string layer on its own: replies cut to the caller's buffer, and a number and a
 // description for the failures the music acts on.
 TEST_F(Music, CutsTheReplyToTheBufferAndGivesEveryFailureANumberAndADescription) {
@@ -223,7 +239,7 @@ TEST_F(Music, CutsTheReplyToTheBufferAndGivesEveryFailureANumberAndADescription)
     small.fill(u'x');
     EXPECT_EQ(media->SendString("status cdaudio mode", small.data(), small.size()), 0u);
     EXPECT_EQ(QString::fromUtf16(small.data()), "sto");
-    EXPECT_EQ(media->SendString("status cdaudio mode", nullptr, 0), 0u);  // no buffer at all
+    EXPECT_EQ(media->SendString("status cdaudio mode", nullptr, 0), 0u); // no buffer at all
 
     std::ofstream(dir.filePath("notes.mp3").toStdString()) << "this is not music\n";
     const std::pair<QString, uint32_t> failures[] = {
@@ -237,14 +253,14 @@ TEST_F(Music, CutsTheReplyToTheBufferAndGivesEveryFailureANumberAndADescription)
         SCOPED_TRACE(command.toStdString());
         small.fill(u'x');
         EXPECT_EQ(media->SendString(command, small.data(), small.size()), expected);
-        EXPECT_EQ(small[0], u'x');  // a failure leaves the reply buffer alone
+        EXPECT_EQ(small[0], u'x'); // a failure leaves the reply buffer alone
         std::array<char16_t, 256> text{};
         EXPECT_TRUE(media->GetErrorString(expected, text.data(), text.size()));
         EXPECT_GT(QString::fromUtf16(text.data()).size(), 10);
     }
     EXPECT_FALSE(media->GetErrorString(12345, small.data(), small.size()));
     EXPECT_TRUE(media->GetErrorString(mm::MCIERR_INVALID_DEVICE_NAME, small.data(), small.size()));
-    EXPECT_EQ(QString::fromUtf16(small.data()), "The");  // cut to the buffer too
+    EXPECT_EQ(QString::fromUtf16(small.data()), "The"); // cut to the buffer too
 }
 
 TEST_F(Music, APathWithADoubleQuoteFailsAndOpensNoOtherFile) {
@@ -254,7 +270,7 @@ TEST_F(Music, APathWithADoubleQuoteFailsAndOpensNoOtherFile) {
                                 dir.path() + "/a\" type MPEGVideo Alias MP3Play \"" + dir.path() + "/x"}) {
         const auto begun = Clock::now();
         EXPECT_NE(Send(*media, Open(path)).result, 0u) << path.toStdString();
-        EXPECT_LT(Clock::now() - begun, std::chrono::seconds(1));  // no hanging on a broken command
+        EXPECT_LT(Clock::now() - begun, std::chrono::seconds(1)); // no hanging on a broken command
         EXPECT_EQ(Send(*media, "status MP3Play mode").result, mm::MCIERR_INVALID_DEVICE_NAME);
         EXPECT_EQ(Send(*media, "status \"" + dir.path() + "/a\" mode").result, mm::MCIERR_INVALID_DEVICE_NAME);
     }
@@ -263,19 +279,21 @@ TEST_F(Music, APathWithADoubleQuoteFailsAndOpensNoOtherFile) {
 TEST_F(Music, RepeatTrackThreePlaysItAgainWithin200msOfTrackFour) {
     UseDisc(1.6, 3);
     const Heard heard = Play(4600, kTrackTones);
-    EXPECT_EQ(heard.stretches.at(1).tone, 2);  // track 3 from the start
+    EXPECT_EQ(heard.stretches.at(1).tone, 2); // track 3 from the start
     int repeats = 0;
     for (size_t i = 0; i < heard.stretches.size(); ++i) {
         const Stretch& s = heard.stretches[i];
-        EXPECT_TRUE(s.tone < 0 || s.tone >= 2);  // tracks 1 and 2 never
-        if (s.tone == 3 && s.firstWindow + s.windows < heard.endWindow) { EXPECT_LE(s.Ms(), kCdTimerMs + kHearingSlackMs); }
+        EXPECT_TRUE(s.tone < 0 || s.tone >= 2); // tracks 1 and 2 never
+        if (s.tone == 3 && s.firstWindow + s.windows < heard.endWindow) {
+            EXPECT_LE(s.Ms(), kCdTimerMs + kHearingSlackMs);
+        }
         // A jump that comes as track 4 begins leaves too little of it to be told from a click.
         repeats += s.tone == 2 && s.Ms() > 1400 && i + 2 < heard.stretches.size() &&
                    (heard.stretches[i + 1].tone == 3 || heard.stretches[i + 1].Ms() <= kHearingSlackMs) &&
                    heard.stretches[i + 2].tone == 2;
     }
     EXPECT_GE(repeats, 2);
-    EXPECT_LE(heard.MsAfterEnd(), kHearingSlackMs);  // closing silences it at once
+    EXPECT_LE(heard.MsAfterEnd(), kHearingSlackMs); // closing silences it at once
 }
 
 TEST_F(Music, PlayThroughIsStartedAgainWithin200msAfterAnotherProgramStopsIt) {
@@ -305,11 +323,12 @@ TEST_F(Music, AnMp3ThatEndsStartsAgainFromItsBeginningWithinASecond) {
             const int64_t whole = std::max<int64_t>(1, (s.Ms() + 500) / 1000);
             plays += static_cast<int>(whole);
             EXPECT_NEAR(s.Ms(), 1000 * whole, 80 * whole);
-        }
-        else if (i > 0) { EXPECT_LE(s.Ms(), kMp3TimerMs + kHearingSlackMs); }  // started again within a second
+        } else if (i > 0) {
+            EXPECT_LE(s.Ms(), kMp3TimerMs + kHearingSlackMs);
+        } // started again within a second
     }
     EXPECT_GE(plays, 2);
-    EXPECT_LE(heard.MsAfterEnd(), kHearingSlackMs);  // closing silences it at once
+    EXPECT_LE(heard.MsAfterEnd(), kHearingSlackMs); // closing silences it at once
 }
 
 // Faults made real: the test's own sound server stopped, killed and started again
@@ -322,10 +341,11 @@ pid_t SoundServerPid() {
 
 // Runs every call of the show's music once; the longest any took (name, ms).
 std::pair<const char*, int64_t> LongestCall(BackgroundMusic& music) {
-    const std::pair<const char*, std::function<void()>> calls[] = {{"MP3Open", [&] { music.MP3Open(); }},
-        {"MP3Keep", [&] { music.MP3Keep(); }}, {"MP3Close", [&] { music.MP3Close(); }}, {"CDOpen", [&] { music.CDOpen(); }},
-        {"CDPoll", [&] { music.CDPoll(); }}, {"CDClose", [&] { music.CDClose(); }}, {"WAVStart", [&] { music.WAVStart(); }},
-        {"WAVStop", [&] { music.WAVStop(); }}};
+    const std::pair<const char*, std::function<void()>> calls[] = {
+        {"MP3Open", [&] { music.MP3Open(); }},   {"MP3Keep", [&] { music.MP3Keep(); }},
+        {"MP3Close", [&] { music.MP3Close(); }}, {"CDOpen", [&] { music.CDOpen(); }},
+        {"CDPoll", [&] { music.CDPoll(); }},     {"CDClose", [&] { music.CDClose(); }},
+        {"WAVStart", [&] { music.WAVStart(); }}, {"WAVStop", [&] { music.WAVStop(); }}};
     std::pair<const char*, int64_t> longest{"", -1};
     for (const auto& [name, call] : calls) {
         const auto begun = Clock::now();
@@ -344,7 +364,7 @@ TEST_F(Music, AStoppedSoundServerHoldsUpNoCallOfTheMusic) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return Send(*media, "status MP3Play position").text.toInt() > 200; }, 3000));
     const pid_t server = SoundServerPid();
     ASSERT_EQ(kill(server, SIGSTOP), 0);
-    const auto [name, ms] = LongestCall(music);  // the MP3 is stopped and closed while it plays
+    const auto [name, ms] = LongestCall(music); // the MP3 is stopped and closed while it plays
     kill(server, SIGCONT);
     EXPECT_LT(ms, kLongestCallMs) << name;
 }
@@ -354,12 +374,12 @@ TEST_F(Music, FilesCutShortWhileTheyPlayCostNoProcessorTime) {
     QTest::qWait(300);
     std::filesystem::resize_file(mp3.toStdString(), 0);
     std::filesystem::resize_file(wav.toStdString(), 0);
-    QTest::qWait(300);  // what was read before the cut plays out
-    const std::clock_t before = std::clock();  // processor time of the whole process
+    QTest::qWait(300);                        // what was read before the cut plays out
+    const std::clock_t before = std::clock(); // processor time of the whole process
     QTest::qWait(2000);
     const double used = double(std::clock() - before) / CLOCKS_PER_SEC;
     std::cout << "[files cut] CPU over 2 s: " << used << " s" << std::endl;
-    EXPECT_LT(used, 0.5);  // a spinning player takes a core
+    EXPECT_LT(used, 0.5); // a spinning player takes a core
 }
 
 // The queries the music makes, on a disc with a data track between two audio tracks.
@@ -371,8 +391,8 @@ TEST_F(Music, TheDiscAnswersTheMusicPassesOverDataTracksAndACutImageEndsThePolli
     EXPECT_EQ(Send(*media, "status cdaudio current track").text, "1");
     EXPECT_EQ(Send(*media, "status cdaudio mode").text, "stopped");
     EXPECT_EQ(Send(*media, "status cdaudio position track 3").text, "03:00:00:00");
-    EXPECT_EQ(Send(*media, "play cdaudio from 02:00:00:00").result, mm::MCIERR_OUTOFRANGE);  // data
-    EXPECT_EQ(Send(*media, "play cdaudio from 03:00:00:00 to 03:00:01:00").result, 0u);  // to the disc's end
+    EXPECT_EQ(Send(*media, "play cdaudio from 02:00:00:00").result, mm::MCIERR_OUTOFRANGE); // data
+    EXPECT_EQ(Send(*media, "play cdaudio from 03:00:00:00 to 03:00:01:00").result, 0u);     // to the disc's end
     EXPECT_EQ(Send(*media, "status cdaudio mode").text, "playing");
     EXPECT_EQ(Send(*media, "status cdaudio current track").text, "3");
     // Stopped at the disc's end, played on it starts from track 1, which ends where the data
@@ -400,24 +420,27 @@ TEST_F(Music, AfterTheSoundServerRestartsTheWavTheMp3AndTheCdPlayAgain) {
     UseDisc(3.0, 0);
     music.CDOpen();
     PlayFileAndWav(3.0, 1.0);
-    QTimer poll;  // the show's CD timer
+    QTimer poll; // the show's CD timer
     QObject::connect(&poll, &QTimer::timeout, [&] { music.CDPoll(); });
     poll.start(kCdTimerMs);
-    auto heard = [&](const QString& device) {  // playing, and the server moves its position on
+    auto heard = [&](const QString& device) { // playing, and the server moves its position on
         int64_t last = -1;
-        return QTest::qWaitFor([&] {
-            const int64_t now = Send(*media, "status " + device + " position").text.remove(':').toLongLong();
-            const bool moved = Send(*media, "status " + device + " mode").text == "playing" && last >= 0 && now > last;
-            last = now;
-            return moved;
-        }, 8000);
+        return QTest::qWaitFor(
+            [&] {
+                const int64_t now = Send(*media, "status " + device + " position").text.remove(':').toLongLong();
+                const bool moved =
+                    Send(*media, "status " + device + " mode").text == "playing" && last >= 0 && now > last;
+                last = now;
+                return moved;
+            },
+            8000);
     };
     ASSERT_TRUE(heard("cdaudio") && heard("MP3Play"));
 
     const pid_t server = SoundServerPid();
     ASSERT_EQ(kill(server, SIGKILL), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return kill(server, 0) != 0; }, 3000));
-    {  // No server and no drive: no device, the poll ends, and nothing waits.
+    { // No server and no drive: no device, the poll ends, and nothing waits.
         qputenv(mm::kCdDeviceVariable, "/nonexistent/drive");
         BackgroundMusic gone(settings, mm::MakeSystemMultimedia());
         EXPECT_LT(LongestCall(gone).second, kLongestCallMs);
@@ -425,7 +448,10 @@ TEST_F(Music, AfterTheSoundServerRestartsTheWavTheMp3AndTheCdPlayAgain) {
         EXPECT_EQ(media->WaveOutDeviceCount(), 0u);
     }
     ASSERT_EQ(std::system((qEnvironmentVariable("QUELM_SOURCE_DIR") + "/scripts/sound-server.sh " +
-                           qEnvironmentVariable("QUELM_SOUND_SERVER_DIR")).toLocal8Bit().constData()), 0);
+                           qEnvironmentVariable("QUELM_SOUND_SERVER_DIR"))
+                              .toLocal8Bit()
+                              .constData()),
+              0);
     EXPECT_TRUE(heard("cdaudio"));
     EXPECT_TRUE(heard("MP3Play"));
     poll.stop();
@@ -433,10 +459,10 @@ TEST_F(Music, AfterTheSoundServerRestartsTheWavTheMp3AndTheCdPlayAgain) {
     music.CDClose();
     music.MP3Close();
     ASSERT_TRUE(SettleSoundServer());
-    MonitorRecorder after;  // the first recording ended with its server
+    MonitorRecorder after; // the first recording ended with its server
     const auto begun = Clock::now();
     QTest::qWait(2500);
-    EXPECT_GE(after.Judge(begun, Clock::now(), {600}).firstSound, 0);  // the WAV, alone now
+    EXPECT_GE(after.Judge(begun, Clock::now(), {600}).firstSound, 0); // the WAV, alone now
 }
 
 // The real program with a WAV named in its INI, ended as the system ends it (SIGTERM runs the
@@ -446,16 +472,17 @@ constexpr int64_t kLongestDropoutMs = 200;
 TEST_F(Music, TheShowLoopsItsWavWithoutAGapAndItsEndSilencesIt) {
     const QString wav = dir.filePath("loop tone.wav");
     WriteToneWav(wav.toStdString(), 600, 0.8);
-    std::ofstream(dir.filePath("Quelm.ini").toStdString()) << ("[Section]\nPic区分= 0\nBGM区分= 2\nBGMﾌｧｲﾙ=" + wav).toStdString();
+    std::ofstream(dir.filePath("Quelm.ini").toStdString())
+        << ("[Section]\nPic区分= 0\nBGM区分= 2\nBGMﾌｧｲﾙ=" + wav).toStdString();
     ASSERT_TRUE(QFile::copy(qEnvironmentVariable("QUELM_EXE"), dir.filePath("quelm")));
     QProcess show;
     const auto start = Clock::now();
     show.start(dir.filePath("quelm"), {"/s"});
-    EXPECT_FALSE(show.waitForFinished(3500));  // the show never ends by itself
+    EXPECT_FALSE(show.waitForFinished(3500)); // the show never ends by itself
     const auto end = Clock::now();
     show.terminate();
     EXPECT_TRUE(show.waitForFinished(5000));
-    QTest::qWait(400);  // the silence after the end
+    QTest::qWait(400); // the silence after the end
     const Heard heard = recorder.Judge(start, end, {600});
     ASSERT_GE(heard.firstSound, 0);
     // A loaded machine may drop a few windows of sound; the loop itself never stops.

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <optional>
 #include <iterator>
+#include <optional>
 
 using namespace quelm::profile;
 namespace fs = std::filesystem;
@@ -36,7 +36,12 @@ TEST_F(ProfileFile, ReadsTheValueOrTheDefault) {
     EXPECT_EQ(Get("Section", "Path1"), "<default>"); // no file
     std::string wide;
     for (int i = 0; i < 200; ++i) wide += "\x8B\xE6";
-    const struct { std::string bytes; const char* section; const char* key; QString value; } rows[] = {
+    const struct {
+        std::string bytes;
+        const char* section;
+        const char* key;
+        QString value;
+    } rows[] = {
         {"[Other]\nPath1=x\n", "Section", "Path1", "<default>"},
         {"[Section]\nPath2=x\n", "Section", "Path1", "<default>"},
         {"[ section ]\r\n  path1 =  /tmp/a b  \r\nPATH2=\"/quoted\"\r\n", "Section", "Path1", "/tmp/a b"},
@@ -82,12 +87,18 @@ TEST_F(ProfileFile, AFailedWriteReportsItAndLeavesTheFileAlone) {
 // file and gives the file's bytes after it; no bytes: the write is refused, nothing changes.
 TEST(ProfileText, WritesReadBackAsWrittenAndChangeNoOtherLine) {
     const std::string mark = "\xEF\xBB\xBF"; // UTF-8 byte-order mark
-    const struct { std::string before; const char *section, *key, *value; std::optional<std::string> after; } rows[] = {
+    const struct {
+        std::string before;
+        const char *section, *key, *value;
+        std::optional<std::string> after;
+    } rows[] = {
         // A UTF-8 file rewritten with a plain value (once a use after free).
         {"[A]\nk=\xC3\xA9\n", "A", "k", "x", "[A]\nk=x\n"},
         // 〜 has no way back from code page 932: the file turns UTF-8.
         {"", "Section", "Path1", "/tmp/写真〜2020/a.jpg", mark + "[Section]\nPath1=/tmp/写真〜2020/a.jpg\n"},
-        {"", "Section", "Path1", "/tmp/写真2020/a.jpg", "[Section]\nPath1=/tmp/\x8E\xCA\x90\x5E" "2020/a.jpg\n"},
+        {"", "Section", "Path1", "/tmp/写真2020/a.jpg",
+         "[Section]\nPath1=/tmp/\x8E\xCA\x90\x5E"
+         "2020/a.jpg\n"},
         // A section name with such a character is found again, not added twice.
         {mark + "[S〜]\nk=1\n", "S〜", "k", "2", mark + "[S〜]\nk=2\n"},
         // ¥ stays ¥: written in code page 932 it would read back as a backslash.
@@ -111,7 +122,8 @@ TEST(ProfileText, WritesReadBackAsWrittenAndChangeNoOtherLine) {
     for (const auto& r : rows) {
         SCOPED_TRACE(std::string(r.section) + "/" + r.key + "=" + r.value);
         ProfileText text(r.before);
-        const QString section = QString::fromUtf8(r.section), key = QString::fromUtf8(r.key), value = QString::fromUtf8(r.value);
+        const QString section = QString::fromUtf8(r.section), key = QString::fromUtf8(r.key),
+                      value = QString::fromUtf8(r.value);
         EXPECT_EQ(text.Write(section, key, value), r.after.has_value());
         EXPECT_EQ(text.Bytes(), r.after.value_or(r.before));
         if (r.after) {

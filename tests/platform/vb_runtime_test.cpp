@@ -8,8 +8,8 @@ using namespace quelm::vb;
 
 TEST(NumberReading, LenientSkipsBlanksAndStopsAtTheFirstForeignCharacter) {
     const std::pair<const char*, double> rows[] = {
-        {" 1234", 1234}, {"1 2 3", 123}, {"12ab34", 12}, {":1234", 0},     {"", 0},
-        {"abc", 0},      {"-2.5e2x", -250}, {"&HFF", 255}, {"&O17", 15}, {"4294967295", 4294967295.0}};
+        {" 1234", 1234}, {"1 2 3", 123},    {"12ab34", 12}, {":1234", 0}, {"", 0},
+        {"abc", 0},      {"-2.5e2x", -250}, {"&HFF", 255},  {"&O17", 15}, {"4294967295", 4294967295.0}};
     for (const auto& [text, value] : rows) EXPECT_DOUBLE_EQ(Val(text), value) << text;
 }
 

@@ -28,14 +28,18 @@ TEST(Motion, StartsAtZSevenAndTheFirstTickReversesZBeforeTheEyeTurns) {
 // One step from `before` at `speed`: a reversal flips the speed and replaces the turning
 // speed; the position keeps its overshoot.
 TEST(Motion, BoundsAreStrictOnEveryAxis) {
-    struct Case { glm::vec3 before, speed; bool reverses; const char* what; };
+    struct Case {
+        glm::vec3 before, speed;
+        bool reverses;
+        const char* what;
+    };
     const Case cases[] = {
-        {{5.75f, 1, 0}, {0.25f, 0, 0}, false, "x exactly 6"},    {{5.8f, 1, 0}, {0.25f, 0, 0}, true, "x 6.05"},
-        {{-5.75f, 1, 0}, {-0.25f, 0, 0}, false, "x exactly -6"}, {{-5.8f, 1, 0}, {-0.25f, 0, 0}, true, "x -6.05"},
-        {{0, 7.75f, 0}, {0, 0.25f, 0}, false, "y exactly 8"},    {{0, 7.8f, 0}, {0, 0.25f, 0}, true, "y 8.05"},
+        {{5.75f, 1, 0}, {0.25f, 0, 0}, false, "x exactly 6"},      {{5.8f, 1, 0}, {0.25f, 0, 0}, true, "x 6.05"},
+        {{-5.75f, 1, 0}, {-0.25f, 0, 0}, false, "x exactly -6"},   {{-5.8f, 1, 0}, {-0.25f, 0, 0}, true, "x -6.05"},
+        {{0, 7.75f, 0}, {0, 0.25f, 0}, false, "y exactly 8"},      {{0, 7.8f, 0}, {0, 0.25f, 0}, true, "y 8.05"},
         {{0, -0.25f, 0}, {0, -0.25f, 0}, false, "y exactly -0.5"}, {{0, -0.3f, 0}, {0, -0.25f, 0}, true, "y -0.55"},
-        {{0, 1, 6.75f}, {0, 0, 0.25f}, false, "z exactly 7"},    {{0, 1, 6.8f}, {0, 0, 0.25f}, true, "z 7.05"},
-        {{0, 1, -6.75f}, {0, 0, -0.25f}, false, "z exactly -7"}, {{0, 1, -6.8f}, {0, 0, -0.25f}, true, "z -7.05"},
+        {{0, 1, 6.75f}, {0, 0, 0.25f}, false, "z exactly 7"},      {{0, 1, 6.8f}, {0, 0, 0.25f}, true, "z 7.05"},
+        {{0, 1, -6.75f}, {0, 0, -0.25f}, false, "z exactly -7"},   {{0, 1, -6.8f}, {0, 0, -0.25f}, true, "z -7.05"},
     };
     for (const Case& c : cases) {
         ViewMotion m;
@@ -43,7 +47,8 @@ TEST(Motion, BoundsAreStrictOnEveryAxis) {
         m.speeds = MotionSpeeds{c.speed.x, c.speed.y, c.speed.z, 0.125f};
         m.Step();
         EXPECT_EQ(m.speeds.YawSpeed != 0.125f, c.reverses) << c.what;
-        EXPECT_EQ(glm::vec3(m.speeds.SpeedX, m.speeds.SpeedY, m.speeds.SpeedZ), c.reverses ? -c.speed : c.speed) << c.what;
+        EXPECT_EQ(glm::vec3(m.speeds.SpeedX, m.speeds.SpeedY, m.speeds.SpeedZ), c.reverses ? -c.speed : c.speed)
+            << c.what;
         EXPECT_EQ(glm::vec3(m.eye.EyeX, m.eye.EyeY, m.eye.EyeZ), c.before + c.speed) << c.what;
     }
 }

@@ -10,8 +10,8 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 #include <QWindow>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -23,14 +23,14 @@ namespace quelm {
 namespace {
 
 constexpr float kPi = std::numbers::pi_v<float>;
-const EyeState kFacingWallThree{0, 4.5f, -7}; // 15 before its middle
+const EyeState kFacingWallThree{0, 4.5f, -7};                          // 15 before its middle
 const QColor kRed(230, 0, 0), kBlue(0, 0, 230), kMagenta(255, 0, 255); // top-left, top-right and centre marks
 
 // The picture of a wall as the user sees it (wall 5's file holds its mirror image): 32 pixels
 // to a world unit, a background of its own, words at the top and marks at the quarter points.
 QImage WallPicture(int wall) {
-    static const QColor background[] = {{}, {200, 200, 255}, {150, 110, 70}, {250, 230, 120},
-                                        {120, 200, 120}, {230, 150, 200}, {150, 220, 230}};
+    static const QColor background[] = {
+        {}, {200, 200, 255}, {150, 110, 70}, {250, 230, 120}, {120, 200, 120}, {230, 150, 200}, {150, 220, 230}};
     static const char* words[] = {"", "CEILING 1", "FLOOR 2", "FRONT 3", "RIGHT 4", "LEFT 5", "BACK 6"};
     QImage image(16 * 32, (wall <= 2 ? 16 : 11) * 32, QImage::Format_RGB32);
     image.fill(background[wall]);
@@ -119,7 +119,9 @@ void ExpectAlike(const QImage& frame, const QImage& reference, const std::string
 void ExpectLikeReference(const QImage& frame, const std::string& name) {
     const QString file = qEnvironmentVariable("QUELM_SOURCE_DIR") + "/tests/render/reference/" + name.c_str() + ".png";
     const QImage small = frame.scaled(320, 240, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (qEnvironmentVariable("QUELM_UPDATE_REFERENCES") == QLatin1String("1")) { ASSERT_TRUE(small.save(file)); }
+    if (qEnvironmentVariable("QUELM_UPDATE_REFERENCES") == QLatin1String("1")) {
+        ASSERT_TRUE(small.save(file));
+    }
     ExpectAlike(small, QImage(file).convertToFormat(QImage::Format_RGB32), name);
 }
 
@@ -211,7 +213,8 @@ TEST(RenderedShow, WallFilesAreReadByContentAndWithoutWallThreeNoBoxIsDrawn) {
 // identical files) draw exactly what the wall files draw when read back.
 TEST(RenderedShow, TexturesKeptFromTheWallsDrawWhatTheFilesDraw) {
     const QSize size(320, 240); // textures at most 320 texels a side: the pictures are shrunk
-    const EyeState eyes[] = {kFacingWallThree, {7, 4.5f, 0, kPi / 2, 0}, {0, 9.5f, 0, 0, -kPi / 2}, {0, 0, 0, 0, kPi / 2}};
+    const EyeState eyes[] = {
+        kFacingWallThree, {7, 4.5f, 0, kPi / 2, 0}, {0, 9.5f, 0, 0, -kPi / 2}, {0, 0, 0, 0, kPi / 2}};
     QTemporaryDir pictures;
     Settings settings;
     settings.PicKind = kPicFiles;
@@ -223,8 +226,10 @@ TEST(RenderedShow, TexturesKeptFromTheWallsDrawWhatTheFilesDraw) {
     for (const bool desktop : {false, true}) {
         QTemporaryDir walls;
         BoxRenderer renderer(settings, walls.path().toStdString(), Offscreen(size), NoMessage);
-        if (desktop) renderer.CaptureDesktopWallsFrom(WallPicture(3).scaled(300, 200)); // fits as it is
-        else renderer.PrepareUserWalls();
+        if (desktop)
+            renderer.CaptureDesktopWallsFrom(WallPicture(3).scaled(300, 200)); // fits as it is
+        else
+            renderer.PrepareUserWalls();
         ASSERT_TRUE(renderer.InitDevice(nullptr));
         renderer.BuildBoxVertices();
         renderer.InitScene();
@@ -244,7 +249,8 @@ TEST(RenderedShow, DrawsOnTheWholeScreenThroughAWindow) {
     window.setGeometry(screen->geometry());
     window.create();
     Settings settings;
-    BoxRenderer renderer(settings, walls.Folder(), [] { return d3d::CreateGlDirect3D(); }, NoMessage);
+    BoxRenderer renderer(
+        settings, walls.Folder(), [] { return d3d::CreateGlDirect3D(); }, NoMessage);
     ASSERT_TRUE(renderer.InitDevice(window));
     renderer.BuildBoxVertices();
     renderer.InitScene();

@@ -39,7 +39,9 @@ QByteArray Encoded(const QImage& image, const char* format) {
 // data (Qt writes no GIF).
 QByteArray Gif(int width, int height, int frameWidth = 0, int frameHeight = 0) {
     QByteArray gif("GIF89a\0\0\0\0\x80\0\0\xff\0\0\0\0\0\x2c\0\0\0\0\0\0\0\0\0\x02\x02\x44\x01\0\x3b", 35);
-    for (auto [at, value] : {std::pair{6, width}, {8, height}, {24, frameWidth ? frameWidth : width},
+    for (auto [at, value] : {std::pair{6, width},
+                             {8, height},
+                             {24, frameWidth ? frameWidth : width},
                              {26, frameHeight ? frameHeight : height}})
         qToLittleEndian(uint16_t(value), gif.data() + at);
     return gif;
@@ -59,7 +61,8 @@ void ExpectSixBitmaps(const fs::path& folder, const QImage* picture, const std::
         QFile file(WallFile(folder, wall));
         EXPECT_TRUE(file.open(QIODevice::ReadOnly) && file.read(2) == "BM") << wall;
         EXPECT_EQ(QImage(WallFile(folder, wall).c_str()).convertToFormat(QImage::Format_RGB32),
-                  picture[source[wall]].mirrored(wall == 5, false)) << wall;
+                  picture[source[wall]].mirrored(wall == 5, false))
+            << wall;
     }
 }
 
@@ -95,7 +98,8 @@ TEST(UserWalls, EachWallKeepsItsOwnPictureOrShowsThePreviousWalls) {
         picture[0].fill(Qt::black);
         for (int wall = 1; wall <= kWallCount; ++wall) {
             picture[wall] = Pattern(20 + 7 * wall, 10 + 3 * wall, wall);
-            settings.PicPath[wall] = Write(pictures, QStringLiteral("p%1.bmp").arg(wall), Encoded(picture[wall], "BMP"));
+            settings.PicPath[wall] =
+                Write(pictures, QStringLiteral("p%1.bmp").arg(wall), Encoded(picture[wall], "BMP"));
         }
         // Walls 2 and 5 a colour JPEG, decoded by rows: its pixels are those of Qt's decoder.
         settings.PicPath[2] = settings.PicPath[5] = Write(pictures, "p2.jpg", Encoded(picture[2], "JPEG"));
@@ -118,18 +122,23 @@ TEST(PictureLoading, IsMeasuredByItsDecoderAndRefusedWhenDamagedOrTooLarge) {
     QTemporaryDir dir;
     const QImage pattern = Pattern(64, 48, 4);
     const QByteArray bmp = Encoded(pattern, "BMP"), jpeg = Encoded(pattern, "JPEG"), gif = Gif(300, 200);
-    const auto read = [&](const QByteArray& bytes) { return picture::ReadPictureFile(Write(dir, "p", bytes).toStdString()); };
-    const auto load = [&](const QByteArray& bytes) { return picture::LoadPictureFile(Write(dir, "p", bytes).toStdString()); };
+    const auto read = [&](const QByteArray& bytes) {
+        return picture::ReadPictureFile(Write(dir, "p", bytes).toStdString());
+    };
+    const auto load = [&](const QByteArray& bytes) {
+        return picture::LoadPictureFile(Write(dir, "p", bytes).toStdString());
+    };
     EXPECT_EQ(load(bmp), pattern);
     EXPECT_TRUE(load(jpeg).size() == pattern.size() && load(gif).size() == QSize(300, 200));
     // An RLE8 bitmap of 30000 x 30000 that ends at once: 60 bytes that would decode to 3.6 GB.
     QByteArray bomb = Encoded(QImage(16, 16, QImage::Format_Indexed8), "BMP");
     for (int at : {18, 22}) qToLittleEndian(uint32_t(30000), bomb.data() + at); // width, height
-    qToLittleEndian(uint32_t(1), bomb.data() + 30);                              // RLE8
+    qToLittleEndian(uint32_t(1), bomb.data() + 30);                             // RLE8
     bomb = bomb.left(qFromLittleEndian<uint32_t>(bomb.constData() + 10)) + QByteArray("\0\1", 2);
     qToLittleEndian(uint32_t(bomb.size()), bomb.data() + 2);
     QByteArray hugeJpeg = jpeg, lowPixels = bmp; // 30000 x 30000 in the frame header; pixels from byte 20
-    const qsizetype frame = hugeJpeg.indexOf("\xFF\xC0"), frameBytes = qFromBigEndian<uint16_t>(jpeg.constData() + frame + 2) + 2;
+    const qsizetype frame = hugeJpeg.indexOf("\xFF\xC0"),
+                    frameBytes = qFromBigEndian<uint16_t>(jpeg.constData() + frame + 2) + 2;
     for (int at : {5, 7}) qToBigEndian(uint16_t(30000), hugeJpeg.data() + frame + at);
     qToLittleEndian(uint32_t(20), lowPixels.data() + 10);
     for (const QByteArray& bad : {bmp.left(bmp.size() * 6 / 10), bmp.chopped(1), jpeg.chopped(2), gif.chopped(2),

@@ -4,8 +4,8 @@
 #include "saver/load_rules.h"
 #include "saver/saver_window.h"
 
-#include <QFile>
 #include <QApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,7 +37,10 @@ protected:
     }
     void CaptureDesktopWalls() override { Note("CaptureDesktopWalls"); }
     void PrepareUserWalls() override { Note("PrepareUserWalls"); }
-    bool InitDevice(QWindow&) override { Note("InitDevice"); return true; }
+    bool InitDevice(QWindow&) override {
+        Note("InitDevice");
+        return true;
+    }
     void BuildBoxVertices() override { Note("BuildBoxVertices"); }
     void InitScene() override { Note("InitScene"); }
     void StartMotion() override { Note("StartMotion"); }
@@ -47,7 +50,10 @@ protected:
     void ReleaseVertexBuffer() override { Note("ReleaseVertexBuffer"); }
     void ReleaseDevice() override { Note("ReleaseDevice"); }
     void CDOpen() override { Note("CDOpen"); }
-    bool CDPoll() override { ++polls; return keepPolling; }
+    bool CDPoll() override {
+        ++polls;
+        return keepPolling;
+    }
     void CDClose() override { Note("CDClose"); }
     void MP3Open() override { Note("MP3Open"); }
     void MP3Keep() override { ++keeps; }
@@ -90,7 +96,8 @@ TEST_F(Show, LoadRunsItsStepsInOrderShowsTheWindowLastAndStartsItsTimers) {
     EXPECT_EQ(w.title(), "Quib_Main");
     EXPECT_FALSE(w.Timer1Active() || w.Timer2Active() || w.Timer3Active()) << "timers start disabled";
     w.Load();
-    EXPECT_EQ(log, (Log{"CaptureDesktopWalls", "CDOpen", "InitDevice", "BuildBoxVertices", "InitScene", "StartMotion"}));
+    EXPECT_EQ(log,
+              (Log{"CaptureDesktopWalls", "CDOpen", "InitDevice", "BuildBoxVertices", "InitScene", "StartMotion"}));
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(w.geometry(), QGuiApplication::primaryScreen()->geometry());
     EXPECT_FALSE(w.Timer1Active());
@@ -100,9 +107,9 @@ TEST_F(Show, LoadRunsItsStepsInOrderShowsTheWindowLastAndStartsItsTimers) {
 
 // Six picture files, or the desktop when a path is empty; kind 2 prepares no walls.
 TEST_F(Show, PictureSourceIsTheFilesTheDesktopOrNeither) {
-    const std::tuple<int, bool, const char*, int> rows[] = {
-        {kPicFiles, true, "PrepareUserWalls", kPicFiles}, {kPicFiles, false, "CaptureDesktopWalls", kPicDesktop},
-        {2, true, "InitDevice", 2}};
+    const std::tuple<int, bool, const char*, int> rows[] = {{kPicFiles, true, "PrepareUserWalls", kPicFiles},
+                                                            {kPicFiles, false, "CaptureDesktopWalls", kPicDesktop},
+                                                            {2, true, "InitDevice", 2}};
     for (const auto& [kind, allPaths, first, kindAfter] : rows) {
         settings.PicKind = kind;
         for (int i = 1; i <= 6; ++i) settings.PicPath[i] = QStringLiteral("/p%1.jpg").arg(i);
@@ -118,10 +125,12 @@ TEST_F(Show, PictureSourceIsTheFilesTheDesktopOrNeither) {
 // close from the system skips the renderer's release, stops the music and removes the walls.
 TEST_F(Show, MusicFileTypeIsToldByItsExtensionAndACloseStopsThatMusic) {
     settings.BGMKind = kBgmFile;
-    const std::tuple<const char*, const char*, bool, Log> rows[] = {
-        {"/m/song.Mp3", "MP3Open", true, {"MP3Close"}}, {"mp3", "MP3Open", true, {"MP3Close"}},
-        {"/m/loop.WAV", "WAVStart", false, {"WAVStop"}}, {"/m/song.wma", "InitDevice", false, {}},
-        {"p3", "InitDevice", false, {}},                 {"", "InitDevice", false, {}}};
+    const std::tuple<const char*, const char*, bool, Log> rows[] = {{"/m/song.Mp3", "MP3Open", true, {"MP3Close"}},
+                                                                    {"mp3", "MP3Open", true, {"MP3Close"}},
+                                                                    {"/m/loop.WAV", "WAVStart", false, {"WAVStop"}},
+                                                                    {"/m/song.wma", "InitDevice", false, {}},
+                                                                    {"p3", "InitDevice", false, {}},
+                                                                    {"", "InitDevice", false, {}}};
     for (const auto& [file, call, mp3, closing] : rows) {
         settings.BGMFile = file;
         PlantWallFiles();
@@ -179,14 +188,22 @@ TEST_F(Show, AClickReleasesTheRendererThenTheCloseStopsMusicAndRemovesWalls) {
 }
 
 TEST_F(Show, CharacterKeysEndTheShowAndOtherKeysAndMouseMovesDoNot) {
-    const std::pair<Qt::Key, Qt::KeyboardModifiers> enders[] = {
-        {Qt::Key_Space, {}}, {Qt::Key_Escape, {}}, {Qt::Key_A, {}}, {Qt::Key_Return, {}},
-        {Qt::Key_Tab, {}}, {Qt::Key_Backspace, {}}, {Qt::Key_C, Qt::ControlModifier}};
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> enders[] = {{Qt::Key_Space, {}},
+                                                                {Qt::Key_Escape, {}},
+                                                                {Qt::Key_A, {}},
+                                                                {Qt::Key_Return, {}},
+                                                                {Qt::Key_Tab, {}},
+                                                                {Qt::Key_Backspace, {}},
+                                                                {Qt::Key_C, Qt::ControlModifier}};
     // With the text the X server gives for each.
-    const std::tuple<Qt::Key, Qt::KeyboardModifiers, QString> quiet[] = {
-        {Qt::Key_Shift, {}, ""}, {Qt::Key_Control, {}, ""}, {Qt::Key_Alt, {}, ""}, {Qt::Key_Left, {}, ""},
-        {Qt::Key_F1, {}, ""}, {Qt::Key_Delete, {}, "\x7f"}, {Qt::Key_A, Qt::AltModifier, "a"},
-        {Qt::Key_Dead_Acute, {}, ""}};
+    const std::tuple<Qt::Key, Qt::KeyboardModifiers, QString> quiet[] = {{Qt::Key_Shift, {}, ""},
+                                                                         {Qt::Key_Control, {}, ""},
+                                                                         {Qt::Key_Alt, {}, ""},
+                                                                         {Qt::Key_Left, {}, ""},
+                                                                         {Qt::Key_F1, {}, ""},
+                                                                         {Qt::Key_Delete, {}, "\x7f"},
+                                                                         {Qt::Key_A, Qt::AltModifier, "a"},
+                                                                         {Qt::Key_Dead_Acute, {}, ""}};
     for (auto [key, modifiers] : enders) {
         ended = 0;
         SaverWindow& w = Loaded();

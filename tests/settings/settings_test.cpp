@@ -33,10 +33,10 @@ protected:
     }
 };
 
-const std::string kPicKindKey = "Pic\x8B\xE6\x95\xAA";     // Pic区分
-const std::string kBgmKindKey = "BGM\x8B\xE6\x95\xAA";     // BGM区分
+const std::string kPicKindKey = "Pic\x8B\xE6\x95\xAA";       // Pic区分
+const std::string kBgmKindKey = "BGM\x8B\xE6\x95\xAA";       // BGM区分
 const std::string kBgmRepeatKey = "BGM\xD8\xCB\xDF\xB0\xC4"; // BGMﾘﾋﾟｰﾄ
-const std::string kBgmFileKey = "BGM\xCC\xA7\xB2\xD9";      // BGMﾌｧｲﾙ
+const std::string kBgmFileKey = "BGM\xCC\xA7\xB2\xD9";       // BGMﾌｧｲﾙ
 
 } // namespace
 
@@ -51,14 +51,18 @@ TEST_F(SettingsFile, NoFileGivesTheDefaultsAndSavingWritesShiftJisKeysInOrderWit
     s.PicPath[3] = "/pics/c.jpg";
     s.BGMFile = "/music/a b.mp3";
     SaveSettings(s, ini);
-    EXPECT_EQ(Bytes(), "[Section]\n" + kPicKindKey + "= 1\nPath1=\nPath2=\nPath3=/pics/c.jpg\nPath4=\nPath5=\nPath6=\n" +
-                           kBgmKindKey + "= 2\n" + kBgmRepeatKey + "=-1\n" + kBgmFileKey + "=/music/a b.mp3\n");
+    EXPECT_EQ(Bytes(), "[Section]\n" + kPicKindKey +
+                           "= 1\nPath1=\nPath2=\nPath3=/pics/c.jpg\nPath4=\nPath5=\nPath6=\n" + kBgmKindKey + "= 2\n" +
+                           kBgmRepeatKey + "=-1\n" + kBgmFileKey + "=/music/a b.mp3\n");
 }
 
 TEST_F(SettingsFile, PictureKindIsRoundedDownAndKeptOnlyWhenItIsANumberInRange) {
-    struct Case { std::string text; int16_t want; } cases[] = {
-        {"abc", 0}, {"2.9", 2}, {"-1", -1}, {" 1", 1}, {"", 0}, {"1.7", 1}, {"-1.2", -2},
-        {"40000", 0}, {"32767.9", 32767}, {"-32768.5", 0}, {"1e2", 100},
+    struct Case {
+        std::string text;
+        int16_t want;
+    } cases[] = {
+        {"abc", 0},   {"2.9", 2},   {"-1", -1},         {" 1", 1},       {"", 0},      {"1.7", 1},
+        {"-1.2", -2}, {"40000", 0}, {"32767.9", 32767}, {"-32768.5", 0}, {"1e2", 100},
     };
     for (const auto& c : cases) {
         Put("[Section]\n" + kPicKindKey + "=" + c.text + "\n");
@@ -74,8 +78,8 @@ TEST_F(SettingsFile, PathsNamingNoUsableFileAreDropped) {
     const QString real = MakeFile("wall.bmp");
     const std::string sub = (folder / "sub").string();
     fs::create_directory(folder / "sub");
-    Put("[Section]\nPath1=" + real.toStdString() + "\nPath2=" + sub + "\nPath3=" + sub + "/\nPath4=" +
-        (folder / "gone.jpg").string() + "\nPath5=" + real.toStdString() + "/\n");
+    Put("[Section]\nPath1=" + real.toStdString() + "\nPath2=" + sub + "\nPath3=" + sub +
+        "/\nPath4=" + (folder / "gone.jpg").string() + "\nPath5=" + real.toStdString() + "/\n");
     Settings s = Loaded();
     EXPECT_EQ(s.PicPath[1], real);
     EXPECT_TRUE(s.PicPath[2].isEmpty()) << "a folder";
@@ -86,8 +90,10 @@ TEST_F(SettingsFile, PathsNamingNoUsableFileAreDropped) {
 
 TEST_F(SettingsFile, AMissingMusicFileSwitchesFileMusicOffButNotTheCd) {
     const QString gone = QString::fromStdString((folder / "gone.mp3").string()), song = MakeFile("song.mp3");
-    for (const auto& [kind, file, kindAfter, fileAfter] : {std::tuple{2, gone, 0, QString()}, {1, gone, 1, QString()}, {2, song, 2, song}}) {
-        Put("[Section]\n" + kBgmKindKey + "=" + std::to_string(kind) + "\n" + kBgmFileKey + "=" + file.toStdString() + "\n");
+    for (const auto& [kind, file, kindAfter, fileAfter] :
+         {std::tuple{2, gone, 0, QString()}, {1, gone, 1, QString()}, {2, song, 2, song}}) {
+        Put("[Section]\n" + kBgmKindKey + "=" + std::to_string(kind) + "\n" + kBgmFileKey + "=" + file.toStdString() +
+            "\n");
         const Settings s = Loaded();
         EXPECT_EQ(s.BGMKind, kindAfter) << kind << file.toStdString();
         EXPECT_EQ(s.BGMFile, fileAfter);
@@ -104,10 +110,13 @@ TEST_F(SettingsFile, OnlyTheFirst255BytesOfAValueAreSeen) {
 // (the second writing the same bytes), whether code page 932 holds them, holds them one
 // way only, or cannot hold them (then the file is UTF-8, with its byte-order mark).
 TEST_F(SettingsFile, PathsComeBackUnchangedAfterTwoSaves) {
-    const struct { const char* name; bool utf8; } rows[] = {
-        {"写真.jpg", false}, {"写真〜2020.jpg", true}, {"a−b.jpg", true}, {"¥100.jpg", true},
-        {"‖‾.jpg", true},   {"¢£¬.jpg", true},      {"🎵 简体.mp3", true},
-        {"ﾃｩ.jpg", false}, // C3 A9, valid UTF-8, but the key names are not: the file reads right
+    const struct {
+        const char* name;
+        bool utf8;
+    } rows[] = {
+        {"写真.jpg", false}, {"写真〜2020.jpg", true}, {"a−b.jpg", true}, {"¥100.jpg", true}, {"‖‾.jpg", true},
+        {"¢£¬.jpg", true},   {"🎵 简体.mp3", true},     {"ﾃｩ.jpg", false}, // C3 A9, valid UTF-8, but the key names are
+                                                                          // not: the file reads right
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);

@@ -61,18 +61,18 @@ protected:
         if (!xscreensaverWindow.isEmpty()) env.insert("XSCREENSAVER_WINDOW", xscreensaverWindow);
         return ProgramCopy::Start(args);
     }
-    int WallFoldersLeft() {
-        return QDir(runtime.path()).entryList({"quelm-walls-*"}, QDir::Dirs).size();
-    }
+    int WallFoldersLeft() { return QDir(runtime.path()).entryList({"quelm-walls-*"}, QDir::Dirs).size(); }
     // The box moves: two looks at the area in a row differ, and the later is not all black
     // (as the first frames are, the eye starting close to a wall).
     static bool Drawing(const QRect& area) {
         QImage black(area.size(), QImage::Format_RGB32), last = Grab(0, area);
         black.fill(Qt::black);
-        return QTest::qWaitFor([&] {
-            const QImage now = Grab(0, area);
-            return Differing(std::exchange(last, now), now) > 0.01 && Differing(now, black) > 0.25;
-        }, 10000);
+        return QTest::qWaitFor(
+            [&] {
+                const QImage now = Grab(0, area);
+                return Differing(std::exchange(last, now), now) > 0.01 && Differing(now, black) > 0.25;
+            },
+            10000);
     }
     // A second of silence in a WAV file as the music: its stream is what counts, not its sound.
     void UseMusic() {
@@ -124,7 +124,8 @@ TEST_F(Daemon, TwoMonitorsShowsBothDrawAndOnlyOneIsHeard) {
     auto right = std::make_unique<HostWindow>(QRect(512, 0, 512, 420));
     QProcess* a = Start({"-root"}, QString::number(left.Id()));
     QProcess* b = Start({"-root"}, QString::number(right->Id()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !ChildSizes(left.Id()).empty() && !ChildSizes(right->Id()).empty(); }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !ChildSizes(left.Id()).empty() && !ChildSizes(right->Id()).empty(); }, 10000));
     EXPECT_EQ(ChildSizes(left.Id()).front(), QSize(512, 420));
     EXPECT_TRUE(Drawing(QRect(0, 0, 512, 420)));
     EXPECT_TRUE(Drawing(QRect(512, 0, 512, 420)));
@@ -152,7 +153,9 @@ TEST_F(Daemon, WithoutOpenGLTheMessageGoesToStandardErrorAndTerminationEndsTheSh
     channels = QProcess::SeparateChannels;
     QProcess* show = Start({"-window-id", QString::number(host.Id())});
     QByteArray err;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (err += show->readAllStandardError()).contains("quelm: -2005530518 "); }, 10000)) << err.constData();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (err += show->readAllStandardError()).contains("quelm: -2005530518 "); }, 10000))
+        << err.constData();
     EXPECT_FALSE(quelm::testing::ShowsAWindow(show->processId())) << "a window nobody can click";
     QElapsedTimer t;
     t.start();

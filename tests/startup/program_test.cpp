@@ -51,7 +51,8 @@ TEST_F(Program, RecordingWritesTheChosenFramesAtTheChosenSize) {
 }
 
 TEST_F(Program, UnknownSwitchesAndPreviewHandlesThatAreNoWindowEndAtOnceShowingNothing) {
-    for (const QStringList& args : {QStringList{"/a"}, QStringList{"xyz"}, QStringList{"/p", "1234"}, QStringList{"/p:abc"}})
+    for (const QStringList& args :
+         {QStringList{"/a"}, QStringList{"xyz"}, QStringList{"/p", "1234"}, QStringList{"/p:abc"}})
         EXPECT_EQ(RunToEnd(args, 3000), 0) << args.join(' ').toStdString();
     EXPECT_FALSE(WindowWithTitleExists(QStringLiteral("Quib_Main")));
     EXPECT_FALSE(WindowWithTitleExists(QStringLiteral("Preview Window")));
@@ -83,8 +84,14 @@ TEST_F(Program, ATerminationDuringTheSettingsLoadEndsTheProgramSavingNothing) {
 // termination each end it and remove the wall files.
 TEST_F(Program, KeysThatTypeNothingLeaveTheShowAndEveryEndingRemovesTheWallFiles) {
     const std::vector<std::pair<QStringList, std::function<void(QProcess*)>>> endings{
-        {{"/s"}, [](QProcess*) { XdoTool({"key", "Escape"}); }},
-        {{}, [](QProcess*) { XdoTool({"click", "1"}); }},
+        {{"/s"},
+         [](QProcess*) {
+             XdoTool({"key", "Escape"});
+         }},
+        {{},
+         [](QProcess*) {
+             XdoTool({"click", "1"});
+         }},
         {{"/s"}, [](QProcess* p) { p->terminate(); }},
     };
     for (const auto& [args, end] : endings) {

@@ -8,18 +8,16 @@ using namespace quelm;
 
 TEST(CommandLine, OnlyTheSecondCharacterDecidesTheMode) {
     const std::pair<const char*, Mode> rows[] = {
-        {"/p 1234", Mode::Preview}, {"/P:1234", Mode::Preview}, {"-P 1234", Mode::Preview},
-        {"/c", Mode::Settings},     {"/c:1234", Mode::Settings}, {"/S", Mode::Saver},
-        {"xs", Mode::Saver},        {"", Mode::SaverVisible},    {"/a", Mode::End},
-        {"S", Mode::End},           {"xyz", Mode::End},          {"--help me", Mode::End}};
+        {"/p 1234", Mode::Preview},  {"/P:1234", Mode::Preview}, {"-P 1234", Mode::Preview}, {"/c", Mode::Settings},
+        {"/c:1234", Mode::Settings}, {"/S", Mode::Saver},        {"xs", Mode::Saver},        {"", Mode::SaverVisible},
+        {"/a", Mode::End},           {"S", Mode::End},           {"xyz", Mode::End},         {"--help me", Mode::End}};
     for (const auto& [line, mode] : rows) EXPECT_EQ(ModeOf(line), mode) << line;
 }
 
 TEST(CommandLine, HostHandleIsReadLenientlyFromTheFourthCharacter) {
     const std::pair<const char*, uint32_t> rows[] = {
-        {"/P:1234", 1234},   {"-P 1234", 1234}, {"/p  12 34", 1234}, {"/p 77abc", 77},
-        {"/p 12.6", 13},     {"/p", 0},         {"/p abc", 0},       {"/p -5", 0},
-        {"/p 99999999999", 0}, {"/p &H400001", 0x400001}};
+        {"/P:1234", 1234}, {"-P 1234", 1234}, {"/p  12 34", 1234}, {"/p 77abc", 77},      {"/p 12.6", 13},
+        {"/p", 0},         {"/p abc", 0},     {"/p -5", 0},        {"/p 99999999999", 0}, {"/p &H400001", 0x400001}};
     for (const auto& [line, handle] : rows) EXPECT_EQ(HostHandleOf(line), handle) << line;
 }
 

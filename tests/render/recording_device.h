@@ -46,6 +46,11 @@ public:
         texture = d3d::Failed(hr) ? 0 : ++last_;
         return hr;
     }
+    d3d::HResult CreateMirroredTexture(d3d::TextureHandle source, d3d::TextureHandle& texture) override {
+        const d3d::HResult hr = log_.Record("CreateMirroredTexture", source);
+        texture = d3d::Failed(hr) ? 0 : ++last_;
+        return hr;
+    }
     d3d::HResult CopyToTexture(d3d::TextureHandle t, uint32_t first, uint32_t rows, const void*, uint32_t) override {
         return log_.Record("CopyToTexture", t, first, rows);
     }

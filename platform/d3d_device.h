@@ -112,6 +112,9 @@ public:
     // CreateTexture: one level, X8R8G8B8, managed; its pixels are undefined until copied.
     // Fails for a side above the device's limit.
     virtual HResult CreateTexture(uint32_t width, uint32_t height, TextureHandle& texture) = 0;
+    // A texture showing `source`'s texels mirrored left to right, sharing them: drawn as a
+    // texture holding the mirror image would be.
+    virtual HResult CreateMirroredTexture(TextureHandle source, TextureHandle& texture) = 0;
     // LockRect, copy, UnlockRect: `rowCount` rows of 32-bit pixels (0xAARRGGBB, alpha
     // ignored) from `rows`, `bytesPerRow` apart, to the texture's rows from `firstRow` on.
     virtual HResult CopyToTexture(TextureHandle texture, uint32_t firstRow, uint32_t rowCount, const void* rows,

@@ -31,8 +31,7 @@ namespace {
 constexpr uint32_t kFvfXyzTex1 = kFvfXyz | kFvfTex1;
 constexpr uint32_t kXyzTex1Bytes = (3 + 2) * sizeof(float); // a position, one coordinate pair
 constexpr GLsizei kTexCoordOffset = 12;
-constexpr int kMinDepthBits = 16;
-constexpr int kRequestedDepthBits = 16; // D3DFMT_D16, as the device asks
+constexpr int kDepthBits = 16; // D3DFMT_D16: asked for, and the least accepted
 constexpr uint32_t kTopDisable = 1;
 constexpr uint32_t kTexelBytes = 4; // X8R8G8B8
 
@@ -45,7 +44,7 @@ QSurfaceFormat GlDeviceFormat() {
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setVersion(2, 1);
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    format.setDepthBufferSize(kRequestedDepthBits);
+    format.setDepthBufferSize(kDepthBits);
     format.setRedBufferSize(8);
     format.setGreenBufferSize(8);
     format.setBlueBufferSize(8);
@@ -68,7 +67,7 @@ public:
             // The window's visual must carry the depth buffer: recreate it when it was
             // made earlier without one (it is not shown yet).
             const bool usable = window->handle() && window->surfaceType() == QSurface::OpenGLSurface &&
-                                window->format().depthBufferSize() >= kMinDepthBits;
+                                window->format().depthBufferSize() >= kDepthBits;
             if (!usable) {
                 if (window->handle()) window->destroy();
                 window->setSurfaceType(QSurface::OpenGLSurface);
@@ -105,7 +104,7 @@ public:
         }
         GLint depthBits = 0;
         gl_->glGetIntegerv(GL_DEPTH_BITS, &depthBits);
-        if (depthBits < kMinDepthBits) return kErrNotAvailable;
+        if (depthBits < kDepthBits) return kErrNotAvailable;
 
         // Depth clipped to 0..w as Direct3D clips it: by clip control where the driver has
         // it, otherwise by remapping the projection's depth (see SetTransform).
@@ -201,16 +200,29 @@ public:
             return error == GL_OUT_OF_MEMORY ? kErrOutOfVideoMemory : kErrInvalidCall;
         }
         texture = ++lastHandle_;
-        textures_[texture] = Texture{id, 0, 0, width, height};
+        textures_[texture] = Texture{id, width, height};
         BindCurrentTexture();
+        return kOk;
+    }
+
+    HResult CreateMirroredTexture(TextureHandle source, TextureHandle& texture) override {
+        texture = 0;
+        const auto found = textures_.find(source);
+        if (found == textures_.end()) return kErrInvalidCall;
+        Texture view = found->second;
+        view.mirrored = !view.mirrored;
+        view.owner = false;
+        texture = ++lastHandle_;
+        textures_[texture] = view;
         return kOk;
     }
 
     HResult CopyToTexture(TextureHandle texture, uint32_t firstRow, uint32_t rowCount, const void* rows,
                           uint32_t bytesPerRow) override {
         const auto found = textures_.find(texture);
-        if (found == textures_.end() || !rows || uint64_t(firstRow) + rowCount > found->second.height ||
-            bytesPerRow % kTexelBytes != 0 || bytesPerRow / kTexelBytes < found->second.width || !MakeCurrent())
+        if (found == textures_.end() || !found->second.owner || !rows ||
+            uint64_t(firstRow) + rowCount > found->second.height || bytesPerRow % kTexelBytes != 0 ||
+            bytesPerRow / kTexelBytes < found->second.width || !MakeCurrent())
             return kErrInvalidCall;
         gl_->glBindTexture(GL_TEXTURE_2D, found->second.id);
         gl_->glPixelStorei(GL_UNPACK_ALIGNMENT, kTexelBytes);
@@ -370,10 +382,14 @@ public:
 private:
     struct Texture {
         GLuint id;
-        GLint minFilter; // as last set on the texture; 0 before the first use
-        GLint magFilter;
         uint32_t width;
         uint32_t height;
+        bool owner = true;     // false: a view of another handle's texture
+        bool mirrored = false; // sampled mirrored left to right
+    };
+    struct Filters {
+        GLint min = 0; // as last set on the texture; 0 before the first use
+        GLint mag = 0;
     };
     struct Buffer {
         GLuint id;
@@ -402,6 +418,7 @@ private:
         const auto found = textures_.find(texture);
         if (found != textures_.end()) {
             gl_->glDeleteTextures(1, &found->second.id);
+            filters_.erase(found->second.id);
             textures_.erase(found);
         }
         texture = 0;
@@ -441,21 +458,31 @@ private:
     void ApplyFilters() {
         const auto found = textures_.find(texture_);
         if (found == textures_.end()) return;
+        Filters& set = filters_[found->second.id];
         const GLint minFilter = minFilter_ == kTexfLinear ? GL_LINEAR : GL_NEAREST;
         const GLint magFilter = magFilter_ == kTexfLinear ? GL_LINEAR : GL_NEAREST;
-        if (found->second.minFilter != minFilter) {
+        if (set.min != minFilter) {
             gl_->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
-            found->second.minFilter = minFilter;
+            set.min = minFilter;
         }
-        if (found->second.magFilter != magFilter) {
+        if (set.mag != magFilter) {
             gl_->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
-            found->second.magFilter = magFilter;
+            set.mag = magFilter;
         }
     }
 
     void BindCurrentTexture() {
         const auto found = textures_.find(texture_);
+        const bool mirrored = found != textures_.end() && found->second.mirrored;
         gl_->glBindTexture(GL_TEXTURE_2D, found == textures_.end() ? 0 : found->second.id);
+        if (mirrored != textureMirrored_) {
+            // u -> -u: with wrapping coordinates, the texel at u is the one at 1 - u.
+            gl_->glMatrixMode(GL_TEXTURE);
+            gl_->glLoadIdentity();
+            if (mirrored) gl_->glScalef(-1, 1, 1);
+            gl_->glMatrixMode(GL_MODELVIEW);
+            textureMirrored_ = mirrored;
+        }
         ApplyStage();
     }
 
@@ -466,7 +493,8 @@ private:
 
     void Destroy() {
         if (context_ && gl_ && MakeCurrent()) {
-            for (auto& [handle, texture] : textures_) gl_->glDeleteTextures(1, &texture.id);
+            for (auto& [handle, texture] : textures_)
+                if (texture.owner) gl_->glDeleteTextures(1, &texture.id);
             for (auto& [handle, buffer] : buffers_) gl_->glDeleteBuffers(1, &buffer.id);
             back_.reset();
             front_.reset();
@@ -491,6 +519,8 @@ private:
     ClipControlFn clipControl_ = nullptr;
 
     std::unordered_map<TextureHandle, Texture> textures_;
+    std::unordered_map<GLuint, Filters> filters_;
+    bool textureMirrored_ = false; // the texture matrix mirrors
     std::unordered_map<VertexBufferHandle, Buffer> buffers_;
     uint32_t lastHandle_ = 0;
     int displaySide_ = 0;    // MaxTextureSide of the display mode

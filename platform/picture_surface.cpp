@@ -2,7 +2,6 @@
 
 #include "platform/picture_loading.h"
 
-#include <QFile>
 #include <QSysInfo>
 
 #include <fcntl.h>
@@ -158,19 +157,6 @@ bool BitmapFits(int width, int height) {
 
 } // namespace
 
-QByteArray PictureSurface::BitmapBytes() const {
-    const int64_t rowBytes = BitmapRowBytes(Width());
-    const int64_t total = kBitmapHeaderBytes + rowBytes * Height();
-    if (!BitmapFits(Width(), Height())) return {};
-    QByteArray bytes(qsizetype(total), Qt::Uninitialized);
-    if (bytes.size() != total) return {};
-    PutBitmapHeaders(bytes.data(), Width(), Height(), {image_.dotsPerMeterX(), image_.dotsPerMeterY()});
-    for (int y = 0; y < Height(); ++y) // bottom row first
-        PutBitmapRow(bytes.data() + kBitmapHeaderBytes + rowBytes * (Height() - 1 - y),
-                     reinterpret_cast<const QRgb*>(image_.constScanLine(y)), Width(), false);
-    return bytes;
-}
-
 bool PictureSurface::SaveBitmap(const std::filesystem::path& file) const {
     BitmapWriter writer(file, image_.size(), {image_.dotsPerMeterX(), image_.dotsPerMeterY()});
     for (int y = 0; y < Height(); ++y) writer.AddRow(reinterpret_cast<const QRgb*>(image_.constScanLine(y)));
@@ -179,7 +165,7 @@ bool PictureSurface::SaveBitmap(const std::filesystem::path& file) const {
 
 // ---- BitmapWriter -------------------------------------------------------------------------
 namespace {
-constexpr int64_t kSliceBytes = 1 << 20;
+constexpr int64_t kSliceBytes = 256 << 10; // rows converted and written at a time
 
 std::filesystem::path PartOf(const std::filesystem::path& file) {
     std::filesystem::path part = file;
@@ -253,27 +239,6 @@ bool CopyFileWhole(const std::filesystem::path& from, const std::filesystem::pat
     std::filesystem::copy_file(from, part, std::filesystem::copy_options::overwrite_existing, error);
     if (!error) std::filesystem::rename(part, to, error);
     if (error) {
-        std::filesystem::remove(part, error);
-        return false;
-    }
-    return true;
-}
-
-bool WriteFileWhole(const std::filesystem::path& file, const QByteArray& bytes) {
-    return WriteFileWhole(file, [&](QIODevice& out) { return out.write(bytes) == bytes.size(); });
-}
-
-bool WriteFileWhole(const std::filesystem::path& file, const std::function<bool(QIODevice&)>& write) {
-    // Written beside the file, then renamed over it. Not synced to disk: the wall files
-    // live only while the show runs.
-    const std::filesystem::path part = PartOf(file);
-    QFile out(QString::fromStdString(part.string()));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    const bool written = write(out) && out.flush();
-    out.close();
-    std::error_code error;
-    if (written) std::filesystem::rename(part, file, error);
-    if (!written || error) {
         std::filesystem::remove(part, error);
         return false;
     }

@@ -21,10 +21,7 @@
 #include <QRect>
 
 #include <filesystem>
-#include <functional>
 #include <vector>
-
-class QIODevice;
 
 namespace quelm {
 
@@ -67,9 +64,8 @@ public:
     // The persistent image (Format_RGB32); drawing above changes it.
     const QImage& Image() const { return image_; }
 
-    // The image as a Windows bitmap file's bytes: 24 bits a pixel, bottom-up rows.
-    QByteArray BitmapBytes() const;
-    // Writes BitmapBytes() to `file`, replacing it whole or leaving it as it was.
+    // Writes the image to `file` as a Windows bitmap (24 bits a pixel, bottom-up rows),
+    // replacing it whole or leaving it as it was.
     bool SaveBitmap(const std::filesystem::path& file) const;
 
 private:
@@ -78,17 +74,13 @@ private:
     StretchMode stretchMode_ = StretchMode::ColorOnColor;
 };
 
-// Writes `bytes` (or what `write` puts out, when it returns true) to `file` whole, or
-// leaves `file` as it was.
-bool WriteFileWhole(const std::filesystem::path& file, const QByteArray& bytes);
-bool WriteFileWhole(const std::filesystem::path& file, const std::function<bool(QIODevice&)>& write);
 // Copies `from` to `to` whole (in the kernel, no copy in memory), or leaves `to` as it was.
 bool CopyFileWhole(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // A Windows bitmap as SaveBitmap writes it (24 bits a pixel, bottom-up rows) made from rows
 // handed over top row first, each mirrored left to right when asked: the file takes each
 // slice of rows as it fills, so no picture-sized copy is ever held. Written beside the
-// file and renamed over it by Finish (all or nothing, as WriteFileWhole).
+// file and renamed over it by Finish: all or nothing.
 class BitmapWriter {
 public:
     BitmapWriter(std::filesystem::path file, QSize size, picture::PictureDensity density, bool mirrored = false);

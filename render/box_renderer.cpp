@@ -28,9 +28,9 @@ void BoxRenderer::StartWalls() {
     Settings chosen = settings_;
     ApplyPictureSourceGuard(chosen);
     const int side = TextureSide();
+    const QRect area = PrimaryScreenArea(); // asked on Qt's thread
     try {
         if (chosen.PicKind == kPicDesktop) {
-            const QRect area = PrimaryScreenArea();
             if (area.isEmpty()) return;
             ahead_ = std::async(std::launch::async, [folder = wallFolder_, area, side] {
                 return CaptureDesktopWallsAt(folder, area, side);
@@ -50,7 +50,12 @@ void BoxRenderer::StartWalls() {
 
 std::optional<WallTextures> BoxRenderer::TakeAhead(int16_t kind) {
     if (!ahead_.valid()) return std::nullopt;
-    std::optional<WallTextures> made = ahead_.get();
+    std::optional<WallTextures> made;
+    try {
+        made = ahead_.get();
+    } catch (...) {
+        return std::nullopt; // made again below, where a failure is reported
+    }
     if (aheadKind_ != kind) return std::nullopt; // the load chose otherwise: made again below
     return made;
 }

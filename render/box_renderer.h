@@ -35,8 +35,8 @@ public:
     // A device with no window (an off-screen Direct3D object).
     bool InitDevice(QWindow* window);
     void BuildBoxVertices() override;
-    // The scene, its textures from what the wall files were made of where they still hold
-    // it; then that is let go.
+    // The scene; a wall whose file is still the one just made takes its texture from the
+    // pixels kept from the making, which are let go afterwards.
     void InitScene() override;
     void StartMotion() override;
     // One motion step, then one frame; the motion goes on when the frame fails.

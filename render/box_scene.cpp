@@ -35,7 +35,7 @@ d3d::Matrix ViewMatrix(float x, float y, float z, float pitch, float yaw, float 
     return view;
 }
 
-BoxScene::BoxScene(const BoxDevice& device, std::filesystem::path wallFolder, const WallTextures* kept)
+BoxScene::BoxScene(const BoxDevice& device, std::filesystem::path wallFolder, WallTextures* kept)
     : device_(device), wallFolder_(std::move(wallFolder)), kept_(kept) {}
 
 namespace {
@@ -67,6 +67,18 @@ d3d::HResult BoxScene::MakeTexture(d3d::Device& device, int wall) {
             textures_[wall] = textures_[kept->sameAs];
             return d3d::kOk;
         }
+        // A wall before this one made of the same pixels: the same texture, or its mirror.
+        for (int earlier = 1; earlier < wall && kept->sameAs == 0; ++earlier) {
+            const WallTexture* other = kept_->Of(earlier, wallFolder_);
+            if (!other || other->sameAs != 0 || textures_[earlier] == 0 ||
+                other->pixels.cacheKey() != kept->pixels.cacheKey())
+                continue;
+            if (other->mirrored == kept->mirrored) {
+                textures_[wall] = textures_[earlier];
+                return d3d::kOk;
+            }
+            if (!d3d::Failed(device.CreateMirroredTexture(textures_[earlier], textures_[wall]))) return d3d::kOk;
+        }
         if (kept->sameAs == 0 && !d3d::Failed(TextureOf(device, *kept, textures_[wall]))) return d3d::kOk;
     }
     return device.CreateTextureFromFile(WallFile(wallFolder_, wall), textures_[wall]);
@@ -93,7 +105,10 @@ void BoxScene::InitScene() {
         d3d::Device* device = device_.Device();
         if (!device) return d3d::kErrInvalidCall;
         QUELM_TRY(SetFixedState(*device));
-        for (int wall = 1; wall <= kBoxFaceCount; ++wall) QUELM_TRY(MakeTexture(*device, wall));
+        for (int wall = 1; wall <= kBoxFaceCount; ++wall) {
+            QUELM_TRY(MakeTexture(*device, wall));
+            if (kept_) kept_->ReleaseThrough(wall);
+        }
         QUELM_TRY(device->CreateVertexBuffer(kBoxVertexBufferBytes, d3d::kUsageWriteOnly, kBoxVertexFormat,
                                              d3d::kPoolManaged, vertexBuffer_));
         QUELM_TRY(device->CopyToVertexBuffer(vertexBuffer_, 0, vertices_.data(), kBoxVertexBufferBytes));

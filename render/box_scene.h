@@ -34,8 +34,9 @@ class BoxScene {
 public:
     // `kept`: what the wall files hold, when they were just made (may be null). A wall whose
     // file is still the one made takes its texture from there instead of reading the file
-    // back; walls with identical files share one texture.
-    BoxScene(const BoxDevice& device, std::filesystem::path wallFolder, const WallTextures* kept = nullptr);
+    // back; walls with identical files share one texture. InitScene lets go of each kept
+    // picture once its texture is made.
+    BoxScene(const BoxDevice& device, std::filesystem::path wallFolder, WallTextures* kept = nullptr);
 
     void BuildBoxVertices();
     // Render state, textures 1 to 6, vertex buffer, initial view.
@@ -56,7 +57,7 @@ private:
 
     const BoxDevice& device_;
     std::filesystem::path wallFolder_;
-    const WallTextures* kept_;
+    WallTextures* kept_;
     BoxVertexTable vertices_{};
     std::array<d3d::TextureHandle, kBoxFaceCount + 1> textures_{}; // entries 1..6 used
     d3d::VertexBufferHandle vertexBuffer_ = 0;

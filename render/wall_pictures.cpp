@@ -52,8 +52,8 @@ private:
     const int64_t limit_;
 };
 
-// The density of an image made by sizing a surface (Master, Display): a new image's, from
-// the screen (asked once; see WallTextures' makers).
+// The density of an image made by sizing a surface (Master, Display): a new image's, which
+// Qt takes from the screen. Asked once, first on Qt's thread (PrimaryScreenArea).
 PictureDensity NewImageDensity() {
     static const PictureDensity density = [] {
         const QImage fresh(1, 1, QImage::Format_RGB32);
@@ -64,40 +64,39 @@ PictureDensity NewImageDensity() {
 
 PictureDensity DensityOf(const QImage& image) { return {image.dotsPerMeterX(), image.dotsPerMeterY()}; }
 
-// The textures of one picture, straight and mirrored, made from its rows as they come: the
-// rows themselves when the picture fits a texture, else the picture shrunk as the device
-// shrinks a file.
+// The texture of one picture made from its rows as they come: the rows themselves when the
+// picture fits a texture, else the picture shrunk as the device shrinks a file. Its mirror
+// image is the same pixels mirrored: shrinking commutes with mirroring (the weights under
+// a pixel mirror too).
 class TextureRows {
 public:
     // `whole`: the picture's rows are already held there (nothing is copied).
-    TextureRows(QSize size, int side, bool straight, bool mirrored, const QImage* whole = nullptr) : size_(size) {
+    TextureRows(QSize size, int side, const QImage* whole = nullptr) : size_(size) {
         const QSize fitted = picture::ShrinkSize(size, side);
-        if (fitted == size) {
+        if (fitted != size) {
+            shrinker_.emplace(size, fitted);
+        } else {
             kept_ = whole ? *whole : QImage(size, QImage::Format_RGB32);
             copy_ = !whole;
-        } else {
-            if (straight) straight_.emplace(size, fitted);
-            if (mirrored) {
-                mirrored_.emplace(size, fitted);
-                flipped_.resize(size_t(size.width()));
-            }
         }
     }
     void AddRow(int y, const QRgb* pixels) {
-        if (copy_ && !kept_.isNull()) std::memcpy(kept_.scanLine(y), pixels, size_t(size_.width()) * sizeof(QRgb));
-        if (straight_) straight_->AddRow(pixels);
-        if (mirrored_) {
-            std::reverse_copy(pixels, pixels + size_.width(), flipped_.begin());
-            mirrored_->AddRow(flipped_.data());
-        }
+        if (shrinker_)
+            shrinker_->AddRow(pixels);
+        else if (copy_ && !kept_.isNull())
+            std::memcpy(kept_.scanLine(y), pixels, size_t(size_.width()) * sizeof(QRgb));
     }
-    WallTexture Straight() { return Made(straight_ ? straight_->Take() : kept_, false); }
-    WallTexture Mirrored() { return Made(mirrored_ ? mirrored_->Take() : kept_, !mirrored_); }
+    WallTexture Straight() { return Made(false); }
+    WallTexture Mirrored() { return Made(true); }
 
 private:
-    static WallTexture Made(QImage pixels, bool mirrored) {
+    WallTexture Made(bool mirrored) {
+        if (shrinker_) {
+            kept_ = shrinker_->Take();
+            shrinker_.reset();
+        }
         WallTexture made;
-        made.pixels = std::move(pixels);
+        made.pixels = kept_;
         made.mirrored = mirrored;
         return made;
     }
@@ -105,15 +104,14 @@ private:
     QSize size_;
     QImage kept_;
     bool copy_ = false;
-    std::optional<picture::RowShrinker> straight_, mirrored_;
-    std::vector<QRgb> flipped_;
+    std::optional<picture::RowShrinker> shrinker_;
 };
 
 // Writes `image` to `file` (mirrored when asked) and gives its texture.
 WallTexture WriteImage(const QImage& image, const std::filesystem::path& file, PictureDensity density, bool mirrored,
                        int side) {
     BitmapWriter writer(file, image.size(), density, mirrored);
-    TextureRows texture(image.size(), side, !mirrored, mirrored, &image);
+    TextureRows texture(image.size(), side, &image);
     for (int y = 0; y < image.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         writer.AddRow(row);
@@ -150,7 +148,7 @@ WallTextures WriteDesktopWalls(const std::filesystem::path& folder, const QImage
     const PictureDensity density = NewImageDensity();
     BitmapWriter straight(WallFile(folder, 1), image.size(), density);
     BitmapWriter mirrored(WallFile(folder, kMirroredWall), image.size(), density, true);
-    TextureRows textures(image.size(), side, true, true, &image);
+    TextureRows textures(image.size(), side, &image);
     for (int y = 0; y < image.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         straight.AddRow(row);
@@ -198,7 +196,7 @@ bool WritePictureWalls(const std::filesystem::path& path, int straightWall, bool
             if (straightWall) straightFile.emplace(WallFile(folder, straightWall), file->size, density);
             // Display, sized to the picture, holds the mirror: a new image's density.
             if (mirrored) mirroredFile.emplace(WallFile(folder, kMirroredWall), file->size, NewImageDensity(), true);
-            textures.emplace(file->size, side, straightWall != 0, mirrored);
+            textures.emplace(file->size, side);
         },
         [&](int y, const QRgb* row) {
             if (straightFile) straightFile->AddRow(row);
@@ -241,6 +239,15 @@ const WallTexture* WallTextures::Of(int n, const std::filesystem::path& folder) 
     if (!unchanged(n)) return nullptr;
     if (w.sameAs != 0) return unchanged(w.sameAs) ? &w : nullptr;
     return w.pixels.isNull() ? nullptr : &w;
+}
+
+void WallTextures::ReleaseThrough(int n) {
+    for (int m = 1; m <= n; ++m) {
+        const qint64 key = wall[size_t(m)].pixels.cacheKey();
+        bool later = false;
+        for (int k = n + 1; k <= kWallCount; ++k) later = later || wall[size_t(k)].pixels.cacheKey() == key;
+        if (!later) wall[size_t(m)].pixels = QImage();
+    }
 }
 
 QSize DesktopWallSize(QSize screenPixels) {
@@ -307,7 +314,7 @@ WallTextures PrepareUserWalls(WallSurfaces& surfaces, const Settings& settings, 
         if (wall != kMirroredWall) jobOf(wall).straightWalls.push_back(wall);
 
     WallTextures walls;
-    std::mutex wallsMutex; // guards the copies' reads of other walls
+    std::mutex wallsMutex;
     std::atomic<size_t> next{0};
     MemoryBudget budget(kDecodeBudgetBytes);
     auto work = [&] {
@@ -317,11 +324,11 @@ WallTextures PrepareUserWalls(WallSurfaces& surfaces, const Settings& settings, 
             WallTextures made;
             job.loaded = WritePictureWalls(job.path, first, job.mirrored, folder, textureSide, budget, made);
             if (!job.loaded) continue;
-            std::lock_guard lock(wallsMutex);
-            if (first) walls.wall[first] = std::move(made.wall[first]);
-            if (job.mirrored) walls.wall[kMirroredWall] = std::move(made.wall[kMirroredWall]);
             for (size_t k = 1; k < job.straightWalls.size(); ++k)
-                walls.wall[job.straightWalls[k]] = CopyWall(walls, folder, first, job.straightWalls[k]);
+                made.wall[job.straightWalls[k]] = CopyWall(made, folder, first, job.straightWalls[k]);
+            std::lock_guard lock(wallsMutex);
+            for (int wall : job.straightWalls) walls.wall[wall] = std::move(made.wall[wall]);
+            if (job.mirrored) walls.wall[kMirroredWall] = std::move(made.wall[kMirroredWall]);
         }
     };
     std::vector<std::thread> workers;
@@ -341,7 +348,8 @@ WallTextures PrepareUserWalls(WallSurfaces& surfaces, const Settings& settings, 
     }
     const auto source = WallPictureSources(loaded);
     const QImage& initial = surfaces.master.Image();
-    // Picture `wall` once more, for a wall that shows it and whose file could not be copied.
+    // Wall `to` (mirrored for wall 5) from the picture of wall `from` once more, or from
+    // Master's first content when `from` is 0: a wall whose file could not be copied.
     auto rewrite = [&](int from, int to, bool mirrored) {
         MemoryBudget alone(kDecodeBudgetBytes);
         if (from != 0 && WritePictureWalls(PicturePath(settings, from), mirrored ? 0 : to, mirrored, folder,

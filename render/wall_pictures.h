@@ -47,6 +47,8 @@ struct WallTexture {
     int sameAs = 0;        // an earlier wall with an identical file: its texture serves (0: none)
     std::optional<FileStamp> written;
 };
+// Walls whose textures share their pixels (one may be the other's mirror image) share them
+// on the device too.
 
 // What the wall files hold, wall 1..6 (index 0 unused); a wall without a stamp has none.
 struct WallTextures {
@@ -54,6 +56,8 @@ struct WallTextures {
     // Wall `n`'s texture, when its file in `folder` (and that of the wall it is the same as)
     // is still the one written.
     const WallTexture* Of(int n, const std::filesystem::path& folder) const;
+    // Lets go of the pixels that no wall after `n` shares.
+    void ReleaseThrough(int n);
 };
 
 // The size of the desktop walls for a screen of `screenPixels`: its size in twips,

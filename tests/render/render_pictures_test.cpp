@@ -222,7 +222,8 @@ TEST(RenderedShow, TexturesKeptFromTheWallsDrawWhatTheFilesDraw) {
         settings.PicPath[wall] = pictures.filePath(QStringLiteral("p%1.jpg").arg(wall));
         ASSERT_TRUE(WallPicture(wall).save(settings.PicPath[wall], "JPEG"));
     }
-    settings.PicPath[4] = settings.PicPath[3];
+    settings.PicPath[4] = settings.PicPath[3]; // one texture
+    settings.PicPath[6] = settings.PicPath[5]; // one texture and its mirror
     for (const bool desktop : {false, true}) {
         QTemporaryDir walls;
         BoxRenderer renderer(settings, walls.path().toStdString(), Offscreen(size), NoMessage);

@@ -158,6 +158,18 @@ TEST(PictureLoading, IsMeasuredByItsDecoderAndRefusedWhenDamagedOrTooLarge) {
     EXPECT_EQ(disguised ? disguised->size : QSize(), QSize(9999, 9999));
 }
 
+TEST(PictureShrinking, AveragesWhatLiesUnderEachPixel) {
+    // 3 x 3 into 2 x 2: the middle row and column lie half under each side.
+    QImage picture(3, 3, QImage::Format_RGB32);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x) picture.setPixel(x, y, qRgb(90 * x, 90 * y, 200));
+    const QImage shrunk = picture::Shrink(picture, QSize(2, 2));
+    for (const auto& [x, y, red, green] :
+         {std::tuple{0, 0, 30, 30}, {1, 0, 150, 30}, {0, 1, 30, 150}, {1, 1, 150, 150}})
+        EXPECT_EQ(shrunk.pixel(x, y), qRgb(red, green, 200)) << x << y;
+    EXPECT_EQ(picture::ShrinkSize(QSize(4000, 3000), 1024), QSize(1024, 1024));
+}
+
 } // namespace
 } // namespace quelm
 

@@ -1,0 +1,42 @@
+/* Preloaded into the program under measurement (LD_PRELOAD): at its first glXSwapBuffers,
+   writes the seconds since the process started to the file $QUELM_FIRST_FRAME_OUT. The
+   start is the kernel's (/proc/self/stat, field 22), so the time includes loading the
+   program and its libraries. */
+#define _GNU_SOURCE
+#include <GL/glx.h>
+#include <dlfcn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <unistd.h>
+
+enum { kStartTimeField = 22, kStatBytes = 2048 };
+
+static double ProcessStart(void) {
+    char stat[kStatBytes];
+    FILE* f = fopen("/proc/self/stat", "r");
+    if (!f) return 0;
+    const size_t n = fread(stat, 1, sizeof stat - 1, f);
+    fclose(f);
+    stat[n] = 0;
+    const char* p = strrchr(stat, ')'); /* the command name may hold blanks */
+    for (int field = 2; p && *p; ++p)
+        if (*p == ' ' && ++field == kStartTimeField) return (double)strtoull(p + 1, NULL, 10) / sysconf(_SC_CLK_TCK);
+    return 0;
+}
+
+void glXSwapBuffers(Display* display, GLXDrawable drawable) {
+    static void (*real)(Display*, GLXDrawable);
+    static int seen;
+    if (!real) real = (void (*)(Display*, GLXDrawable))dlsym(RTLD_NEXT, "glXSwapBuffers");
+    real(display, drawable);
+    if (seen++) return;
+    struct timespec now;
+    clock_gettime(CLOCK_BOOTTIME, &now); /* the clock of the process start times */
+    const char* out = getenv("QUELM_FIRST_FRAME_OUT");
+    FILE* f = out ? fopen(out, "w") : NULL;
+    if (!f) return;
+    fprintf(f, "%.4f\n", now.tv_sec + now.tv_nsec * 1e-9 - ProcessStart());
+    fclose(f);
+}

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+#include <QSysInfo>
 
 #include <csetjmp>
 #include <cstdio>
@@ -361,7 +362,8 @@ Streamed DecodeColourJpegRows(const PictureFile& picture, const std::function<vo
         jpeg_destroy_decompress(&info);
         return Streamed::NotColour;
     }
-    info.out_color_space = JCS_EXT_BGRA; // QRgb's bytes on a little-endian machine, alpha 255
+    // QRgb's bytes in memory, alpha 255.
+    info.out_color_space = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRA : JCS_EXT_ARGB;
     jpeg_start_decompress(&info);
     if (int(info.output_width) != picture.size.width() || int(info.output_height) != picture.size.height()) {
         jpeg_destroy_decompress(&info);
@@ -453,16 +455,19 @@ void RowShrinker::AddRow(const QRgb* pixels) {
 }
 
 void RowShrinker::EmitRow() {
+    // Where a QRgb keeps red, green and blue in memory.
+    constexpr bool kLittle = QSysInfo::ByteOrder == QSysInfo::LittleEndian;
+    constexpr int kRed = kLittle ? 2 : 1, kGreen = kLittle ? 1 : 2, kBlue = kLittle ? 0 : 3;
     auto* out = reinterpret_cast<QRgb*>(result_.scanLine(resultRow_++));
     for (int x = 0; x < to_.width(); ++x) {
         const Span& span = columns_[size_t(x)];
         const uint32_t* in = current_.data() + size_t(span.first) * kBytesPerDecodedPixel;
-        uint64_t b = 0, g = 0, r = 0; // QRgb's bytes in memory: blue, green, red, alpha
+        uint64_t r = 0, g = 0, b = 0;
         for (size_t i = 0; i < span.weights.size(); ++i, in += kBytesPerDecodedPixel) {
             const uint64_t w = span.weights[i];
-            b += w * in[0];
-            g += w * in[1];
-            r += w * in[2];
+            r += w * in[kRed];
+            g += w * in[kGreen];
+            b += w * in[kBlue];
         }
         const auto mean = [&](uint64_t sum) { return int(double(sum) * scale_ + 0.5); };
         out[x] = qRgb(mean(r), mean(g), mean(b));

@@ -1,13 +1,14 @@
 /* Preloaded into the program under measurement (LD_PRELOAD): at its first glXSwapBuffers,
-   writes the seconds since the process started to the file $QUELM_FIRST_FRAME_OUT. The
-   start is the kernel's (/proc/self/stat, field 22), so the time includes loading the
-   program and its libraries. */
+   writes to the file $QUELM_FIRST_FRAME_OUT the seconds since the process started and the
+   processor seconds it has used by then (all its threads). The start is the kernel's
+   (/proc/self/stat, field 22), so the time includes loading the program and its libraries. */
 #define _GNU_SOURCE
 #include <GL/glx.h>
 #include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -37,6 +38,9 @@ void glXSwapBuffers(Display* display, GLXDrawable drawable) {
     const char* out = getenv("QUELM_FIRST_FRAME_OUT");
     FILE* f = out ? fopen(out, "w") : NULL;
     if (!f) return;
-    fprintf(f, "%.4f\n", now.tv_sec + now.tv_nsec * 1e-9 - ProcessStart());
+    struct rusage used;
+    getrusage(RUSAGE_SELF, &used);
+    const double cpu = used.ru_utime.tv_sec + used.ru_stime.tv_sec + (used.ru_utime.tv_usec + used.ru_stime.tv_usec) * 1e-6;
+    fprintf(f, "%.4f %.4f\n", now.tv_sec + now.tv_nsec * 1e-9 - ProcessStart(), cpu);
     fclose(f);
 }

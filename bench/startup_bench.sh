@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program's start as a user starts it: `quelm /s` from a folder of its own on a private
 # Xvfb (Mesa llvmpipe) whose root shows a busy picture, timed from the process's start to
-# its first presented frame (bench/first_frame_probe.c), with its peak memory (time -v).
+# its first presented frame (bench/first_frame_probe.c), with the processor time it used until
+# then (which a loaded machine changes less) and its peak memory (time -v).
 # Cases: desk (no INI: the desktop is captured) and pics (six 4000 x 3000 JPEG pictures).
 #   bench/startup_bench.sh BUILD_DIR [RUNS]     SIZES="1024x768" CASES="desk" restrict it
 # Prints one line a run and the medians.
@@ -30,7 +31,7 @@ start_x() { # $1 = WxH; sets DISPLAY
   display -window root "$work/desk.png" >/dev/null 2>&1 || true # sets the root's picture
 }
 
-one_run() { # $1 case; prints first-frame seconds and peak MB
+one_run() { # $1 case; prints first-frame seconds, processor seconds until then, peak MB
   local dir; dir=$(mktemp -d "$work/run.XXXX")
   cp "$quelm" "$dir/"
   if [ "$1" = pics ]; then
@@ -39,13 +40,13 @@ one_run() { # $1 case; prints first-frame seconds and peak MB
   fi
   (cd "$dir" && QUELM_FIRST_FRAME_OUT="$dir/first" LD_PRELOAD="$probe" \
      /usr/bin/time -v -o "$dir/time" timeout -s TERM $run_seconds ./quelm /s >/dev/null 2>&1 || true)
-  echo "$(cat "$dir/first" 2>/dev/null || echo NA) $(awk -F': ' '/Maximum resident/{printf "%.1f", $2 / 1024}' "$dir/time")"
+  echo "$(cat "$dir/first" 2>/dev/null || echo NA NA) $(awk -F': ' '/Maximum resident/{printf "%.1f", $2 / 1024}' "$dir/time")"
   rm -rf "$dir"
 }
 
 median() { sort -n | awk '{v[NR] = $1} END {print NR ? (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) : "NA"}'; }
 
-echo "case size run first_frame_s peak_MB   (load $(cut -d' ' -f1-3 /proc/loadavg))"
+echo "case size run first_frame_s cpu_s peak_MB   (load $(cut -d' ' -f1-3 /proc/loadavg))"
 for size in ${SIZES:-1024x768 1920x1080}; do
   start_x "$size"
   for c in ${CASES:-desk pics}; do
@@ -56,7 +57,8 @@ for size in ${SIZES:-1024x768 1920x1080}; do
       results+=("$line")
     done
     printf '%s\n' "${results[@]}" | awk '{print $1}' | median | xargs printf "$c $size median first frame %s s, "
-    printf '%s\n' "${results[@]}" | awk '{print $2}' | median | xargs printf "peak %s MB\n"
+    printf '%s\n' "${results[@]}" | awk '{print $2}' | median | xargs printf "processor %s s, "
+    printf '%s\n' "${results[@]}" | awk '{print $3}' | median | xargs printf "peak %s MB\n"
   done
   kill $xvfb; wait $xvfb 2>/dev/null || true; xvfb=
 done

@@ -9,7 +9,9 @@
 #include "platform/mci.h"
 
 #include <QStringList>
+#include <sndfile.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -23,36 +25,13 @@ namespace {
 constexpr int kDiscSeconds = 4;
 constexpr int kBytesPerSector = 2352;
 constexpr int kWavRate = 8000;
-constexpr int kWavFrames = kWavRate / 10; // a tenth of a second of silence
+constexpr int kWavFrames = kWavRate / 10; // a tenth of a second of silence, 16-bit mono
 constexpr int kMaxCommands = 16;
 constexpr int kMaxReplyChars = 40;
 constexpr int kErrorChars = 256;
 constexpr char16_t kUntouched = 0xABCD;
 
 std::string folder; // the harness's files, removed when it ends
-
-void PutLe(std::string& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-// 16-bit mono PCM WAV of silence.
-std::string SilentWav() {
-    const uint32_t dataBytes = kWavFrames * 2;
-    std::string wav = "RIFF";
-    PutLe(wav, 36 + dataBytes, 4);
-    wav += "WAVEfmt ";
-    PutLe(wav, 16, 4);
-    PutLe(wav, 1, 2); // PCM
-    PutLe(wav, 1, 2); // mono
-    PutLe(wav, kWavRate, 4);
-    PutLe(wav, kWavRate * 2, 4);
-    PutLe(wav, 2, 2);
-    PutLe(wav, 16, 2);
-    wav += "data";
-    PutLe(wav, dataBytes, 4);
-    wav.append(dataBytes, '\0');
-    return wav;
-}
 
 } // namespace
 
@@ -64,15 +43,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         std::error_code ec;
         std::filesystem::remove_all(folder, ec);
     });
-    const std::string& here = folder;
-    std::ofstream(here + "/disc.bin", std::ios::binary)
+    std::ofstream(folder + "/disc.bin", std::ios::binary)
         << std::string(static_cast<size_t>(kDiscSeconds) * quelm::mm::kSectorsPerSecond * kBytesPerSector, '\0');
-    std::ofstream(here + "/disc.cue") << "FILE \"disc.bin\" BINARY\n"
-                                         "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
-                                         "  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n";
-    std::ofstream(here + "/a.wav", std::ios::binary) << SilentWav();
-    ::setenv(quelm::mm::kCdDeviceVariable, (here + "/disc.cue").c_str(), 1);
-    ::setenv("PULSE_SERVER", ("unix:" + here + "/no-server").c_str(), 1);
+    std::ofstream(folder + "/disc.cue") << "FILE \"disc.bin\" BINARY\n"
+                                           "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                           "  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n";
+    SF_INFO wav{0, kWavRate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0}; // frames, rate, channels, format
+    SNDFILE* sf = sf_open((folder + "/a.wav").c_str(), SFM_WRITE, &wav);
+    const std::vector<short> silence(kWavFrames);
+    if (!sf || sf_writef_short(sf, silence.data(), kWavFrames) != kWavFrames || sf_close(sf) != 0) std::abort();
+    ::setenv(quelm::mm::kCdDeviceVariable, (folder + "/disc.cue").c_str(), 1);
+    ::setenv("PULSE_SERVER", ("unix:" + folder + "/no-server").c_str(), 1);
     return 0;
 }
 
@@ -92,9 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             char16_t description[kErrorChars];
             FUZZ_CHECK(media->GetErrorString(result, description, kErrorChars));
         } else if (replyChars) {
-            bool ended = false;
-            for (uint32_t i = 0; i < replyChars && !ended; ++i) ended = reply[i] == u'\0';
-            FUZZ_CHECK(ended);
+            FUZZ_CHECK(std::find(reply.begin(), reply.begin() + replyChars, u'\0') != reply.begin() + replyChars);
         }
     }
     return 0;

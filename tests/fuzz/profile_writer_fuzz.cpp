@@ -34,12 +34,10 @@ bool HoldsLineBreak(const QString& s) { return s.contains(QLatin1Char('\n')) || 
 // A name from the program's own, or any text.
 QString Name(FuzzedDataProvider& in, bool* plain) {
     const uint8_t pick = in.ConsumeIntegral<uint8_t>();
-    if (pick < std::size(kNames)) {
-        *plain = true;
-        return QString::fromUtf8(kNames[pick]);
-    }
-    const std::string text = in.ConsumeRandomLengthString(kMaxText);
-    *plain = !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isalnum(c); });
+    const bool own = pick < std::size(kNames);
+    const std::string text = own ? kNames[pick] : in.ConsumeRandomLengthString(kMaxText);
+    *plain = own ||
+             (!text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isalnum(c); }));
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
@@ -60,11 +58,9 @@ bool Readable(std::string_view bytes) {
 // Lines with their line ends.
 std::vector<std::string_view> Lines(std::string_view bytes) {
     std::vector<std::string_view> lines;
-    while (!bytes.empty()) {
-        const size_t nl = bytes.find('\n');
-        const size_t n = nl == std::string_view::npos ? bytes.size() : nl + 1;
+    for (size_t n = 0; !bytes.empty(); bytes.remove_prefix(n)) {
+        n = std::min(bytes.find('\n'), bytes.size() - 1) + 1; // the line end, or the rest
         lines.push_back(bytes.substr(0, n));
-        bytes.remove_prefix(n);
     }
     return lines;
 }
@@ -109,12 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool marked = b.substr(0, kMark.size()) == kMark;
     if (before.IsUtf8() == after.IsUtf8() && marked == (a.substr(0, kMark.size()) == kMark)) {
         const auto old = Lines(b), now = Lines(a);
-        size_t head = 0;
-        while (head < old.size() && head < now.size() && old[head] == now[head]) ++head;
-        size_t tail = 0;
-        while (tail < old.size() - head && tail < now.size() - head &&
-               old[old.size() - 1 - tail] == now[now.size() - 1 - tail])
-            ++tail;
+        const size_t head = std::mismatch(old.begin(), old.end(), now.begin(), now.end()).first - old.begin();
+        const size_t tail =
+            std::mismatch(old.rbegin(), old.rend() - head, now.rbegin(), now.rend() - head).first - old.rbegin();
         FUZZ_CHECK(old.size() - head - tail <= 1);
         FUZZ_CHECK(now.size() - head - tail <= 3);
     }

@@ -22,7 +22,6 @@ class RecordingMedia final : public mm::Multimedia {
 public:
     QStringList sent; // each command with its reply buffer's size: "command #chars"
     std::map<QString, std::deque<std::pair<uint32_t, QString>>> script; // per command; the last answer repeats
-    std::map<uint32_t, QString> descriptions;
     uint32_t waveDevices = 1;
 
     void Answer(const QString& command, uint32_t result, const QString& reply = {}) {
@@ -36,9 +35,7 @@ public:
         if (result == 0) mm::CopyReply(text, reply, replyChars);
         return result;
     }
-    bool GetErrorString(uint32_t error, char16_t* text, uint32_t textChars) override {
-        return descriptions.contains(error) && (mm::CopyReply(descriptions[error], text, textChars), true);
-    }
+    bool GetErrorString(uint32_t, char16_t*, uint32_t) override { return false; }
     bool PlaySound(const QString* sound, uint32_t flags) override {
         sent << "PlaySound " + (sound ? *sound : "none") + " #" + QString::number(flags);
         return true;
@@ -57,35 +54,6 @@ protected:
 const QStringList kPoll = {"status cdaudio current track #512", "status cdaudio number of tracks #512",
                            "status cdaudio mode #255"};
 
-TEST_F(MusicRules, MciSendAndMciQueryGiveTheReplyOrTheFailure) {
-    struct Row {
-        QString command;
-        uint32_t result;
-        QString reply, description;
-        int32_t code;
-        QString text, query;
-    };
-    const Row rows[] = {
-        {"", 0, "", "", -1, "コマンド文字列が指定されていません", "Error:-1"},
-        {"status x mode", 0, QString("playing") + QChar(u'\0') + "junk", "", 0, "playing", "playing"},
-        {"long", 0, QString(600, u'a'), "", 0, QString(511, u'a'), QString(511, u'a')}, // cut to the buffer
-        {"status cdaudio mode", 263, "", "not open", 263, "not open", "Error:263"},
-        {"odd", 999, "", "", 999, "Error (文字列が取れません)", "Error:999"},
-        {"big", 264, "", QString(300, u'd'), 264, QString(255, u'd'), "Error:264"}, // 256-character buffer
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.command.toStdString());
-        media.Answer(row.command, row.result, row.reply);
-        if (!row.description.isEmpty()) media.descriptions[row.result] = row.description;
-        QString text = "old";
-        EXPECT_EQ(music.MciSend(row.command, text), row.code);
-        EXPECT_EQ(text, row.text);
-        EXPECT_EQ(music.MciQuery(row.command), row.query);
-        EXPECT_EQ(music.LastMciReply, row.text); // the description stays behind the "Error:" number
-    }
-    EXPECT_EQ(media.sent.filter(" #512").size(), 10); // the empty command is never sent
-}
-
 // Where a verb decides. What the plain verbs send (open, close, the WAV's loop) is heard in
 // music_sound_test, on the real sound server.
 TEST_F(MusicRules, EachVerbSendsItsCommandsInOrder) {
@@ -100,14 +68,11 @@ TEST_F(MusicRules, EachVerbSendsItsCommandsInOrder) {
         QStringList sent;
     };
     const std::vector<Row> rows = {
-        {"", 0, "", [&] { music.MciPlay("cdaudio", "1", "2"); }, {"play cdaudio from 1 to 2 #512"}},
         {open, 296, "", [&] { music.MP3Open(); }, {open + " #0"}}, // plays only what opened
         {"status MP3Play mode", 0, "playing", [&] { music.MP3Keep(); }, {"status MP3Play mode #30"}},
-        {"status MP3Play mode", 0, "stopped", [&] { music.MP3Keep(); }, restart},
         // A device that answers nothing, or not quite "playing", counts as stopped.
         {"status MP3Play mode", 263, "", [&] { music.MP3Keep(); }, restart},
         {"status MP3Play mode", 0, "playin", [&] { music.MP3Keep(); }, restart},
-        {"", 0, "", [&] { music.WAVStop(); }, {"PlaySound none #0"}},
         {"", 0, "", [&] { media.waveDevices = 0, music.WAVStart(); }, {}}, // no output, no sound
     };
     for (const Row& row : rows) {
@@ -115,9 +80,6 @@ TEST_F(MusicRules, EachVerbSendsItsCommandsInOrder) {
         media.Answer(row.command, row.result, row.reply);
         row.act();
         EXPECT_EQ(media.sent, row.sent);
-        if (row.result == 296) {
-            EXPECT_EQ(music.MP3OpenResult(), 296u);
-        }
     }
 }
 
@@ -134,12 +96,8 @@ TEST_F(MusicRules, CdPollKeepsTheChosenTrackOrThePlayThroughGoing) {
         kPoll + QStringList{"status cdaudio position track 3 #512", "play cdaudio from 03:00:00:00 #512"};
     const QStringList play = kPoll + QStringList{"play cdaudio #512"}; // on from where it stands
     const Row rows[] = {
-        {3, "3", 0, 0, "playing", true, kPoll},
-        {3, "4", 0, 0, "playing", true, seek},
         {3, "3", 0, 0, "stopped", true, seek},
         {0, "2", 0, 0, "playing", true, kPoll},
-        {0, "2", 0, 0, "stopped", true, play},
-        {0, "1", 276, 0, "stopped", false, {kPoll[0]}}, // no disc
         {0, "1", 0, 276, "stopped", false, kPoll.mid(0, 2)},
         {0, "terrible", 0, 0, "stopped", false, {kPoll[0]}}, // "ERR" in any case is an error
         {0, "x", 0, 0, "stopped", true, play},               // play-through never reads the track as a number

@@ -349,19 +349,15 @@ TEST_F(Music, FilesCutShortWhileTheyPlayCostNoProcessorTime) {
     EXPECT_LT(used, 0.5); // a spinning player takes a core
 }
 
-// The queries the music makes, on a disc with a data track between two audio tracks.
+// A disc with a data track between two audio tracks. (The answers the poll reads while a
+// disc plays are heard at work in the tests above.)
 TEST_F(Music, TheDiscAnswersTheMusicPassesOverDataTracksAndACutImageEndsThePolling) {
     setenv(mm::kCdDeviceVariable, MakeDiscImage(dir.path().toStdString(), {500, 0, 1100}, 1.0).c_str(), 1);
     ASSERT_EQ(Send(*media, "open cdaudio").result, 0u);
     ASSERT_EQ(Send(*media, "set cdaudio time format tmsf").result, 0u);
-    EXPECT_EQ(Send(*media, "status cdaudio number of tracks").text, "3");
-    EXPECT_EQ(Send(*media, "status cdaudio current track").text, "1");
-    EXPECT_EQ(Send(*media, "status cdaudio mode").text, "stopped");
     EXPECT_EQ(Send(*media, "status cdaudio position track 3").text, "03:00:00:00");
     EXPECT_EQ(Send(*media, "play cdaudio from 02:00:00:00").result, mm::MCIERR_OUTOFRANGE); // data
     EXPECT_EQ(Send(*media, "play cdaudio from 03:00:00:00 to 03:00:01:00").result, 0u);     // to the disc's end
-    EXPECT_EQ(Send(*media, "status cdaudio mode").text, "playing");
-    EXPECT_EQ(Send(*media, "status cdaudio current track").text, "3");
     // Stopped at the disc's end, played on it starts from track 1, which ends where the data
     // track begins; played on, the disc goes on at track 3.
     ASSERT_TRUE(QTest::qWaitFor([&] { return Send(*media, "status cdaudio mode").text == "stopped"; }, 3000));

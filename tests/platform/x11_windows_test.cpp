@@ -9,6 +9,8 @@
 using namespace quelm::x11;
 
 TEST(WindowSearch, FindsAWindowByItsExactTitleOnly) {
+    int argc = 0;
+    QGuiApplication app(argc, nullptr);
     QRasterWindow w;
     w.setTitle(QStringLiteral("Quib_Main"));
     w.create();
@@ -16,10 +18,4 @@ TEST(WindowSearch, FindsAWindowByItsExactTitleOnly) {
     EXPECT_TRUE(TopLevelWindowWithTitleExists(QStringLiteral("Quib_Main")));
     EXPECT_FALSE(TopLevelWindowWithTitleExists(QStringLiteral("quib_main")));
     EXPECT_FALSE(TopLevelWindowWithTitleExists(QStringLiteral("Quib_Mai")));
-}
-
-int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

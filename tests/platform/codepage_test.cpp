@@ -15,8 +15,7 @@ TEST(CodePage932, HoldsOnlyTextThatReadsBackIdentical) {
 
 TEST(Utf8, RefusesOverlongSurrogateAndCutSequences) {
     EXPECT_TRUE(IsValidUtf8("Pic\xE5\x8C\xBA\xE5\x88\x86"));
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));         // overlong
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));     // surrogate
-    EXPECT_FALSE(IsValidUtf8("\xE5\x8C"));         // cut short
-    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80")); // past U+10FFFF
+    // Overlong, a surrogate, cut short, past U+10FFFF.
+    for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xE5\x8C", "\xF4\x90\x80\x80"})
+        EXPECT_FALSE(IsValidUtf8(bad)) << bad;
 }

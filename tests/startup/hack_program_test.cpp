@@ -101,7 +101,6 @@ TEST_F(Daemon, TwoMonitorsShowsBothDrawAndOnlyOneIsHeard) {
     QProcess* b = Start({"-root"}, QString::number(right->Id()));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !ChildSizes(left.Id()).empty() && !ChildSizes(right->Id()).empty(); }, 10000));
-    EXPECT_EQ(ChildSizes(left.Id()).front(), QSize(512, 420));
     EXPECT_TRUE(Drawing(QRect(0, 0, 512, 420)));
     EXPECT_TRUE(Drawing(QRect(512, 0, 512, 420)));
     const std::vector<qint64> pids{a->processId(), b->processId()};

@@ -4,6 +4,7 @@
 #include "tests/startup/program_fixture.h"
 
 #include <QApplication>
+#include <QDir>
 
 namespace {
 
@@ -18,19 +19,12 @@ using quelm::x11::WindowWithTitleShown;
 
 class Program : public quelm::testing::ProgramCopy {
 protected:
-    bool WallFilesPresent() const {
-        for (int i = 1; i <= 6; ++i)
-            if (QFile::exists(dir.filePath(QStringLiteral("Quib%1.bmp").arg(i)))) return true;
-        return false;
-    }
+    bool WallFilesPresent() const { return !QDir(dir.path()).entryList({"Quib?.bmp"}, QDir::Files).isEmpty(); }
     // Walls left from elsewhere, and a picture kind that prepares none: the show must
     // still remove them when it ends.
     void PlantWallFiles() {
-        for (int i = 1; i <= 6; ++i) {
-            QFile f(dir.filePath(QStringLiteral("Quib%1.bmp").arg(i)));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write("BM");
-        }
+        for (int i = 1; i <= 6; ++i)
+            ASSERT_TRUE(QFile(dir.filePath(QStringLiteral("Quib%1.bmp").arg(i))).open(QFile::WriteOnly));
         WriteIni("[Section]\nPic\x8B\xE6\x95\xAA= 2\n");
     }
     static void XdoTool(const QStringList& args) {

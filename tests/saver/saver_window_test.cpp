@@ -5,6 +5,7 @@
 #include "saver/saver_window.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -80,11 +81,7 @@ protected:
     void PlantWallFiles() {
         for (int i = 1; i <= 6; ++i) ASSERT_TRUE(QFile(Wall(i)).open(QIODevice::WriteOnly));
     }
-    int WallFilesLeft() {
-        int n = 0;
-        for (int i = 1; i <= 6; ++i) n += QFile::exists(Wall(i));
-        return n;
-    }
+    int WallFilesLeft() const { return QDir(dir.path()).entryList({"Quib?.bmp"}, QDir::Files).size(); }
 };
 
 } // namespace

@@ -1,6 +1,5 @@
 // The push button under a real X server: real pointer moves for the pointer-leave test,
-// real mouse, focus and key events through Qt, the painted face read back in pixels, and
-// the stored property set with its two sets of defaults and the first use.
+// real mouse, focus and key events through Qt, and the painted face read back in pixels.
 // The logical dpi is pinned to 96 so that a pixel is exactly 15 twips.
 #include <gtest/gtest.h>
 
@@ -24,19 +23,19 @@ constexpr int kSeveralTicksMs = 350; // longer than two ticks of the 100 ms poin
 
 QRgb Rgb(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
 
-// A host 400 x 200 pixels with a button of the given twip size at (40, 40) pixels, restored
-// from an empty stored set (enabled) unless told otherwise, and the pointer off the button.
+// A host 400 x 200 pixels with a button of 1155 x 375 twips at (40, 40) pixels, restored from
+// an empty stored set (enabled) as the dialog restores its buttons, and the pointer off it.
 struct Host {
     std::unique_ptr<QWidget> host = std::make_unique<QWidget>();
     QWidget* focusSink = new QWidget(host.get()); // first in the focus chain: takes it on activation
     Command* button = new Command(host.get());
     QSignalSpy clicks{button, &Command::Click};
 
-    explicit Host(int widthTwips = 1155, int heightTwips = 375, bool restored = true) {
+    Host() {
         focusSink->setFocusPolicy(Qt::StrongFocus);
         focusSink->setGeometry(10, 150, 20, 20);
-        if (restored) button->ReadProperties(PropertyBag{});
-        button->setGeometry(40, 40, widthTwips / kTwipsPerPixel, heightTwips / kTwipsPerPixel);
+        button->ReadProperties(PropertyBag{});
+        button->setGeometry(40, 40, 1155 / kTwipsPerPixel, 375 / kTwipsPerPixel);
         host->setGeometry(100, 100, 400, 200);
         host->show();
         host->activateWindow();
@@ -145,32 +144,6 @@ TEST(ButtonFocused, KeysDoNothingAResizeRepaintsNormalAndADisabledButtonIgnoresE
     EXPECT_EQ(t.button->State(), disabledIn);
     ExpectFace(t.Face(), ButtonPicture::Disable, false);
     EXPECT_FALSE(t.Caption()->isEnabled()); // greyed
-}
-
-// A stored set is read, and written for a button that never had one, which reads it back the
-// same; a value that cannot be converted leaves its field as it was (keys ignore case; &HFF00
-// is the 16-bit -256, no colour), and a missing one reads as its default.
-TEST(ButtonStoredSet, WhatIsReadIsWrittenAndReadsBackTheSame) {
-    const QFont font(QStringLiteral("IPAPGothic"), 9, QFont::Bold);
-    const auto fields = [&](Command* b) {
-        return std::tuple(b->Caption(), b->FirstRun(), b->FontColour(), b->Visible(), b->Enabled(),
-                          PropertyBag::SameValue(b->Font(), font));
-    };
-    const QList<std::pair<QString, QVariant>> sets[] = {
-        {{"Caption", "ｷｬﾝｾﾙ"}, {"Font", font}, {"FontColour", 0x336699}, {"Visible", 0}, {"Enabled", false}},
-        {{"firstrun", "lots"}, {"FontColour", "&HFF00"}, {"Visible", 7}, {"Enabled", "maybe"}, {"Font", "not a font"}}};
-    Host t;
-    for (const auto& set : sets) {
-        PropertyBag stored, written;
-        for (const auto& [key, value] : set) stored.WriteProperty(key, value);
-        t.button->ReadProperties(stored);
-        EXPECT_EQ(fields(t.button), std::tuple(&set == &sets[0] ? QStringLiteral("ｷｬﾝｾﾙ") : QStringLiteral("Command1"),
-                                               uint8_t{1}, 0x336699u, 0, false, true));
-        t.button->WriteProperties(written);
-        Host back(1155, 375, false);
-        back.button->ReadProperties(written);
-        EXPECT_EQ(fields(back.button), fields(t.button));
-    }
 }
 
 int main(int argc, char** argv) {

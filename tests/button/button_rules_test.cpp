@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
+#include <functional>
+#include <map>
 
 #include "button/button_rules.h"
 
@@ -53,27 +55,19 @@ TEST(ButtonRules, EventSequencesGiveTheirPaintsClicksAndFinalState) {
         ButtonRules rules(face);
         rules.SetEnabledField(true);
         rules.SetFirstRun(1);
-        for (const QString& e : QString(row.events).split(' ')) {
-            const MouseButton b = e.startsWith('r')                  ? MouseButton::Right
-                                  : e.startsWith('m') && e != "move" ? MouseButton::Middle
-                                                                     : MouseButton::Left;
-            if (e == "init")
-                rules.Initialize();
-            else if (e == "move")
-                rules.MouseMove();
-            else if (e == "leave")
-                rules.PointerLeft();
-            else if (e == "focus")
-                rules.GotFocus();
-            else if (e == "blur")
-                rules.LostFocus();
-            else if (e == "disable")
-                rules.SetEnabledField(false);
-            else if (e.endsWith("down"))
-                rules.MouseDown(b);
-            else if (e.endsWith("up"))
-                rules.MouseUp(b);
-        }
+        const std::map<QString, std::function<void()>> act{{"init", [&] { rules.Initialize(); }},
+                                                           {"move", [&] { rules.MouseMove(); }},
+                                                           {"leave", [&] { rules.PointerLeft(); }},
+                                                           {"focus", [&] { rules.GotFocus(); }},
+                                                           {"blur", [&] { rules.LostFocus(); }},
+                                                           {"disable", [&] { rules.SetEnabledField(false); }},
+                                                           {"down", [&] { rules.MouseDown(MouseButton::Left); }},
+                                                           {"up", [&] { rules.MouseUp(MouseButton::Left); }},
+                                                           {"rdown", [&] { rules.MouseDown(MouseButton::Right); }},
+                                                           {"rup", [&] { rules.MouseUp(MouseButton::Right); }},
+                                                           {"mdown", [&] { rules.MouseDown(MouseButton::Middle); }},
+                                                           {"mup", [&] { rules.MouseUp(MouseButton::Middle); }}};
+        for (const QString& e : QString(row.events).split(' ')) act.at(e)();
         EXPECT_EQ(face.calls.join(' ').toStdString(), row.calls) << row.what;
         EXPECT_EQ(rules.State(), row.finalState) << row.what;
         EXPECT_FALSE(rules.ButtonHeld()) << row.what;

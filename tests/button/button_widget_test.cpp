@@ -1,6 +1,5 @@
 // The push button under a real X server: real pointer moves for the pointer-leave test,
-// real mouse, focus and key events through Qt, the painted face read back in pixels, and
-// the stored property set with its two sets of defaults and the first use.
+// real mouse, focus and key events through Qt, and the painted face read back in pixels.
 // The logical dpi is pinned to 96 so that a pixel is exactly 15 twips.
 #include <gtest/gtest.h>
 
@@ -24,19 +23,19 @@ constexpr int kSeveralTicksMs = 350; // longer than two ticks of the 100 ms poin
 
 QRgb Rgb(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
 
-// A host 400 x 200 pixels with a button of the given twip size at (40, 40) pixels, restored
-// from an empty stored set (enabled) unless told otherwise, and the pointer off the button.
+// A host 400 x 200 pixels with a button of 1155 x 375 twips at (40, 40) pixels, restored from
+// an empty stored set (enabled) as the dialog restores its buttons, and the pointer off it.
 struct Host {
     std::unique_ptr<QWidget> host = std::make_unique<QWidget>();
     QWidget* focusSink = new QWidget(host.get()); // first in the focus chain: takes it on activation
     Command* button = new Command(host.get());
     QSignalSpy clicks{button, &Command::Click};
 
-    explicit Host(int widthTwips = 1155, int heightTwips = 375, bool restored = true) {
+    Host() {
         focusSink->setFocusPolicy(Qt::StrongFocus);
         focusSink->setGeometry(10, 150, 20, 20);
-        if (restored) button->ReadProperties(PropertyBag{});
-        button->setGeometry(40, 40, widthTwips / kTwipsPerPixel, heightTwips / kTwipsPerPixel);
+        button->ReadProperties(PropertyBag{});
+        button->setGeometry(40, 40, 1155 / kTwipsPerPixel, 375 / kTwipsPerPixel);
         host->setGeometry(100, 100, 400, 200);
         host->show();
         host->activateWindow();
@@ -145,89 +144,6 @@ TEST(ButtonFocused, KeysDoNothingAResizeRepaintsNormalAndADisabledButtonIgnoresE
     EXPECT_EQ(t.button->State(), disabledIn);
     ExpectFace(t.Face(), ButtonPicture::Disable, false);
     EXPECT_FALSE(t.Caption()->isEnabled()); // greyed
-}
-
-// Stored sets read in turn by one button, written, and read back by a button that never had
-// one: a missing value reads as its default, one that cannot be converted leaves its field as
-// it was, and only what differs from its writing default is written ("Command" for the
-// caption, which reads back as "Command1").
-TEST(ButtonStoredSet, EverySetSurvivesARoundTrip) {
-    EXPECT_EQ(Command().Caption(), QStringLiteral("Command")); // before any stored property
-    const QFont font(QStringLiteral("IPAPGothic"), 9, QFont::Bold);
-    const QStringList all{"Enabled", "Caption", "Font", "FontColour", "Visible"};
-    struct Row {
-        QList<std::pair<QString, QVariant>> stored;
-        QString caption;
-        bool storedFont;
-        uint32_t colour;
-        int visible;
-        bool enabled;
-        QStringList written;
-    };
-    const Row rows[] = {
-        {{}, "Command1", false, 0, 255, true, {"Caption"}},
-        {{{"Caption", "Command"}}, "Command", false, 0, 255, true, {}},
-        {{{"Caption", "ｷｬﾝｾﾙ"}, {"Font", font}, {"FontColour", 0x336699}, {"Visible", 0}, {"Enabled", false}},
-         "ｷｬﾝｾﾙ",
-         true,
-         0x336699,
-         0,
-         false,
-         all},
-        {{{"firstrun", "lots"}, {"FontColour", "&HFF00"}, {"Visible", 7}, {"Enabled", "maybe"}, {"Font", "not a font"}},
-         "Command1",
-         true,
-         0x336699,
-         0,
-         false,
-         all}, // keys ignore case; &HFF00 is the 16-bit -256, no colour
-    };
-    Host t;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.caption.toStdString());
-        PropertyBag stored, written;
-        for (const auto& [key, value] : row.stored) stored.WriteProperty(key, value);
-        t.button->ReadProperties(stored);
-        t.button->WriteProperties(written);
-        EXPECT_EQ(written.Keys(), row.written);
-        Host back(1155, 375, false);
-        back.button->ReadProperties(written);
-        for (Command* b : {t.button, back.button}) {
-            EXPECT_EQ(
-                std::tuple(b->Caption(), b->FirstRun(), b->FontColour(), b->Visible(), b->Enabled()),
-                std::tuple(b == back.button && row.caption == "Command" ? QStringLiteral("Command1") : row.caption,
-                           uint8_t{1}, row.colour, row.visible, row.enabled));
-            EXPECT_TRUE(PropertyBag::SameValue(b->Font(), row.storedFont ? font : b->AmbientFont()));
-        }
-    }
-}
-
-// A button that never had a stored set starts disabled with its first use pending and no
-// pointer-leave test; a colour set or stored meanwhile leaves the caption black; the first
-// read of Enabled makes it usable.
-TEST(ButtonFirstUse, ButtonWithoutStoredSetStartsDisabledAndFirstEnabledReadMakesItUsable) {
-    Host t(1155, 375, false);
-    EXPECT_EQ(t.button->LastPicture(), ButtonPicture::Disable); // its first resize
-    EXPECT_FALSE(t.button->MouseTimerActive());
-    PropertyBag before;
-    t.button->WriteProperties(before);
-    EXPECT_EQ(before.ReadProperty("FirstRun").toInt(), 0);
-    EXPECT_FALSE(before.ReadProperty("Enabled", true).toBool());
-    before.WriteProperty("Enabled", true, true);
-    before.WriteProperty("FontColour", 0x0000FF, "0");
-    t.button->ReadProperties(before); // enabled, FirstRun 0: the read ends by blackening
-    t.button->SetFontColour(0x00FF0000);
-    EXPECT_EQ(t.Caption()->palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::black));
-    EXPECT_EQ(t.button->FirstRun(), 0);
-
-    EXPECT_TRUE(t.button->Enabled());
-    EXPECT_EQ(t.button->FirstRun(), 1);
-    EXPECT_EQ(t.button->LastPicture(), ButtonPicture::Normal);
-    EXPECT_TRUE(t.Caption()->isEnabled());
-    PropertyBag after;
-    t.button->WriteProperties(after);
-    EXPECT_FALSE(after.Contains("FirstRun"));
-    EXPECT_FALSE(after.Contains("Enabled"));
 }
 
 int main(int argc, char** argv) {

@@ -49,8 +49,7 @@ protected:
         LoadSettings(settings_, ini_);
         dialog_ = std::make_unique<QuibP>(settings_, ini_);
         if (!realFileDialog) {
-            dialog_->SetFileChooser([this](QWidget*, const QString& title, const dialog::FileFilter& filter) {
-                requests_.push_back(title + QLatin1Char('|') + filter.description + QLatin1Char('|') + filter.patterns);
+            dialog_->SetFileChooser([this](QWidget*, const QString&, const dialog::FileFilter&) {
                 return answers_.empty() ? QString() : answers_.takeFirst();
             });
         }
@@ -77,7 +76,6 @@ protected:
     bool Selected(const char* kind, int k) const { return Mark(kind, k) == dialog::SelectedMark(); }
     QLineEdit* PathField(int n) const { return Find<QLineEdit>(QStringLiteral("txt_Path%1").arg(n)); }
     QImage Thumb(int n) const { return Find<dialog::Thumbnail>(QStringLiteral("Pic%1").arg(n))->Retained(); }
-    bool MusicButtonEnabled() const { return Find<Command>(QStringLiteral("Cmd_BGM"))->Enabled(); }
     void Press(const QString& name, Qt::MouseButton button = Qt::LeftButton) { QTest::mousePress(Find(name), button); }
     void Click(const QString& button, Qt::MouseButton b = Qt::LeftButton) {
         QTest::mouseClick(Find(button), b, {}, QPoint(5, 5));
@@ -104,7 +102,7 @@ protected:
     std::filesystem::path ini_{dir_.filePath(QStringLiteral("Quelm.ini")).toStdString()};
     Settings settings_;
     std::unique_ptr<QuibP> dialog_;
-    QStringList answers_, requests_, opened_;
+    QStringList answers_, opened_;
     int windowsShown_ = 0;
 };
 
@@ -112,7 +110,8 @@ TEST_F(QuibPTest, LayoutAt96DotsPerInchAndCaptionsInTheJapaneseGothicFace) {
     QCursor::setPos(100, 200);
     Open();
     EXPECT_EQ(dialog_->ZoomPoint(), QPoint(100, 200)); // where the opening animation starts
-    // Every caption shows in the Gothic face, which has all its characters, and none is cut.
+    // Every caption, the buttons' too, shows in the Gothic face, which has all its characters,
+    // and none is cut.
     for (QLabel* l : dialog_->findChildren<QLabel*>()) {
         if (l->text().isEmpty()) continue;
         SCOPED_TRACE(l->objectName().toStdString());
@@ -120,17 +119,12 @@ TEST_F(QuibPTest, LayoutAt96DotsPerInchAndCaptionsInTheJapaneseGothicFace) {
         for (QChar c : l->text()) EXPECT_TRUE(QFontMetrics(l->font()).inFont(c)) << int(c.unicode());
         EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(l->text()), l->width());
     }
-    EXPECT_EQ(QFontInfo(Find<Command>(QStringLiteral("Cmd_Set"))->Font()).family(), QStringLiteral("IPAPGothic"));
     EXPECT_EQ(QFontInfo(Repeat()->font()).family(), QStringLiteral("DejaVu Sans"));
     if (dialog_->screen()->logicalDotsPerInchX() != 96.0) GTEST_SKIP() << "places are for 96 dots per inch";
     EXPECT_EQ(dialog_->size(), QSize(547, 399));
     if (dialog_->screen()->geometry().size() == QSize(1024, 768)) {
         EXPECT_EQ(dialog_->pos(), QPoint(238, 123));
     }
-    // Inside the panels, places count from the inner area, two pixels in from the border.
-    const std::pair<const char*, QRect> places[] = {{"Cmd_Set", {380, 360, 77, 25}},
-                                                    {"txt_Path6", {2 + 100, 2 + 180, 417, 18}}};
-    for (const auto& [name, place] : places) EXPECT_EQ(Find(QString::fromLatin1(name))->geometry(), place) << name;
 }
 
 TEST_F(QuibPTest, FirstRunShowsNothingChosenAndStoredValuesBeyondTheChoicesAreSavedBack) {
@@ -164,7 +158,7 @@ TEST_F(QuibPTest, SelectionsByMouseTheMusicFileAndTheRepeatTrackSavedWhateverIsS
         Press(QString::fromLatin1(widgets[i]), i % 2 ? Qt::RightButton : Qt::LeftButton);
         const int kind = widgets[i][std::strlen(widgets[i]) - 1] - '0';
         EXPECT_EQ(settings_.BGMKind, kind);
-        EXPECT_EQ(MusicButtonEnabled(), kind == 2);
+        EXPECT_EQ(Find<Command>(QStringLiteral("Cmd_BGM"))->Enabled(), kind == 2);
         EXPECT_EQ(Repeat()->isEnabled(), kind == 1);
         for (int k = 0; k < 3; ++k) EXPECT_EQ(Selected("BGM", k), k == kind) << k;
         EXPECT_EQ(Repeat()->currentText(), QStringLiteral("4"));
@@ -179,13 +173,13 @@ TEST_F(QuibPTest, SelectionsByMouseTheMusicFileAndTheRepeatTrackSavedWhateverIsS
     EXPECT_EQ(settings_.PicKind, 1);
     QTest::mouseRelease(Find(QStringLiteral("lbl_Pic0")), Qt::LeftButton);
     EXPECT_EQ(settings_.PicKind, 0);
-    // The music file: its own filter; a cancel, or a path that would not come back from the
-    // INI file (too long, a line break), changes nothing.
+    // The music file: a cancel, or a path that would not come back from the INI file (too
+    // long, a line break), changes nothing; the file dialogs' titles and filters are run by
+    // FileDialogsListTheirFilesWhateverTheCaseOfTheExtension.
     Press(QStringLiteral("Img_BGM2"));
     answers_ = {QStringLiteral("/music/song.mp3"), QString(), QLatin1Char('/') + QString(300, QLatin1Char('m')),
                 QStringLiteral("/music/a\n[x].mp3")};
     for (int i = 0; i < 4; ++i) Click(QStringLiteral("Cmd_BGM"));
-    EXPECT_EQ(requests_, QStringList(4, kChooserTitle + QStringLiteral("|BGMﾌｧｲﾙ (MP3 WAV)|*.MP3;*.WAV")));
     EXPECT_EQ(MusicField()->text(), QStringLiteral("/music/song.mp3"));
     // The typed repeat track goes through RepeatFromText (dialog_rules_test) with the stored
     // value, and is saved though the box was disabled again.
@@ -257,14 +251,11 @@ TEST_F(QuibPTest, ThumbnailsOfChosenPicturesAndDesktopCaptureKeepsAllSixPaths) {
                                  Qt::blue);
     QStringList paths = answers_;
     paths[5] = dir_.filePath(QStringLiteral("notes.bmp"));
-    QFile text(paths[5]);
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write("not a picture\n") > 0);
-    text.close();
+    ASSERT_TRUE(QFile(paths[5]).open(QIODevice::WriteOnly)); // empty: no picture
     answers_ << paths[5];
     Open();
     Press(QStringLiteral("Img_Pic1"));
     for (int n = 1; n <= 6; ++n) Click(QStringLiteral("Cmd_Pic%1").arg(n));
-    EXPECT_EQ(requests_, QStringList(6, kChooserTitle + QStringLiteral("|画像ﾌｧｲﾙ (bmp jpg gif)|*.bmp;*.jpg;*.gif")));
     const QImage thumb = Thumb(1), sixth = Thumb(6);
     ASSERT_EQ(thumb.size(), QSize(33, 33)); // 37 x 37 less the two-pixel border cuts the rest
     for (QPoint p : {QPoint(0, 0), QPoint(0, 32), QPoint(17, 16)}) EXPECT_EQ(thumb.pixel(p), qRgb(255, 0, 0));

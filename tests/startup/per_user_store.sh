@@ -12,8 +12,7 @@ id "$user" >/dev/null 2>&1 || useradd -m -s /bin/sh "$user" || fail "cannot add 
 work=$(mktemp -d /tmp/quelm-store.XXXXXX)
 chmod 755 "$work"
 mkdir -m 755 "$work/bin"
-cp "$quelm" "$work/bin/quelm"
-chmod 755 "$work/bin/quelm"
+install -m 755 "$quelm" "$work/bin/quelm"
 data="$work/data"
 mkdir -m 700 "$data" && chown "$user" "$data"
 trap 'pkill -u "$user" -x quelm 2>/dev/null; rm -rf "$work"' EXIT

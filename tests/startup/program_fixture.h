@@ -2,15 +2,19 @@
 // files beside itself), processes that are killed if a test leaves them running, and
 // looks at the X server's windows.
 #pragma once
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
+#include <QRasterWindow>
 #include <QScreen>
 #include <QSize>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -35,8 +39,8 @@ inline double Differing(const QImage& a, const QImage& b) {
     return double(n) / (double(a.width()) * a.height());
 }
 
-// The child windows of `parent`, with their sizes; `destroy` destroys them first.
-inline std::vector<QSize> ChildSizes(uint32_t parent, bool destroy = false) {
+// The child windows of `parent`, with their sizes.
+inline std::vector<QSize> ChildSizes(uint32_t parent) {
     std::vector<QSize> out;
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     if (auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr)) {
@@ -45,7 +49,6 @@ inline std::vector<QSize> ChildSizes(uint32_t parent, bool destroy = false) {
             if (auto* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, kids[i]), nullptr)) {
                 out.emplace_back(g->width, g->height);
                 std::free(g);
-                if (destroy) xcb_destroy_window(c, kids[i]);
             }
         std::free(tree);
     }
@@ -60,6 +63,37 @@ inline bool ShowsAWindow(qint64 pid) {
     x.start("xdotool", {"search", "--maxdepth", "1", "--onlyvisible", "--pid", QString::number(pid)});
     return x.waitForFinished(5000) && x.exitCode() == 0;
 }
+
+// Does `end` and checks that `p` ends within a second of it.
+inline ::testing::AssertionResult EndsWithinASecond(QProcess* p, const std::function<void()>& end) {
+    QElapsedTimer t;
+    t.start();
+    end();
+    if (!p->waitForFinished(3000)) return ::testing::AssertionFailure() << "still running after 3 s";
+    if (t.elapsed() >= 1000) return ::testing::AssertionFailure() << "ended after " << t.elapsed() << " ms";
+    return ::testing::AssertionSuccess();
+}
+
+// A screensaver daemon's or a settings program's window: a busy pattern, so that the desktop
+// the show captures has something on it.
+class HostWindow : public QRasterWindow {
+public:
+    explicit HostWindow(const QRect& r) {
+        setGeometry(r);
+        setFlags(Qt::Window | Qt::FramelessWindowHint);
+        show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(this));
+    }
+    uint32_t Id() { return static_cast<uint32_t>(winId()); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        for (int y = 0; y < height(); y += 32)
+            for (int x = 0; x < width(); x += 32)
+                p.fillRect(x, y, 32, 32, ((x + y) / 32) % 2 ? QColor(200, 40, 40) : QColor(30, 30, 160));
+    }
+};
 
 class ProgramCopy : public ::testing::Test {
 protected:

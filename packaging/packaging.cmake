@@ -123,8 +123,10 @@ set(CPACK_STRIP_FILES ON)
 install(CODE "
   if(CMAKE_INSTALL_DO_STRIP)
     quelm_full_path(quelm_bindir \"${CMAKE_INSTALL_BINDIR}\")
+    quelm_full_path(quelm_sound_dir \"${QUELM_SOUND_MODULE_DIR}\")
     execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
-                            \"\$ENV{DESTDIR}\${quelm_bindir}/quelm\")
+                            \"\$ENV{DESTDIR}\${quelm_bindir}/quelm\"
+                            \"\$ENV{DESTDIR}\${quelm_sound_dir}/quelm-sound.so\")
   endif()
 ")
 # lintian's informational notes hardening-no-bindnow and hardening-no-fortify-functions stay:
@@ -140,8 +142,8 @@ endif()
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUELM_DEB_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The shared libraries the program links (Qt, xcb, PulseAudio, libsndfile, libcdio, the C++
-# run time) come from dpkg-shlibdeps; named here is what the program loads or uses at run
+# The shared libraries the program and its sound module link (Qt, xcb, PulseAudio, libsndfile,
+# libcdio, the C++ run time) come from dpkg-shlibdeps; named here is what the program loads or uses at run
 # time without linking it: an OpenGL driver and the font that stands in for the dialog's
 # Japanese font. Qt's X platform plugin and its JPEG and GIF readers are in libqt6gui6.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -2,6 +2,7 @@
 // and what the music makes of the replies. A recording stand-in for the multimedia services
 // answers each command with a scripted reply or error.
 #include "music/background_music.h"
+#include "platform/sound_loader.h"
 
 #include <QStringList>
 
@@ -111,6 +112,20 @@ TEST_F(MusicRules, CdPollKeepsTheChosenTrackOrThePlayThroughGoing) {
     media.sent.clear();
     EXPECT_TRUE(music.CDPoll());
     EXPECT_EQ(media.sent, kPoll);
+}
+
+// This test program has no library path to the sound module, as a program installed without it.
+TEST(SoundModule, WhenItCannotBeLoadedEveryCommandFailsAndThereIsNoOutputDevice) {
+    const auto media = mm::MakeLoadedMultimedia();
+    EXPECT_EQ(media->SendString("open cdaudio", nullptr, 0), mm::MCIERR_DEVICE_NOT_INSTALLED);
+    EXPECT_EQ(media->WaveOutDeviceCount(), 0u);
+    const QString wav = "loop.wav";
+    EXPECT_FALSE(media->PlaySound(&wav, 0));
+    Settings settings;
+    settings.BGMKind = kBgmCd;
+    BackgroundMusic music(settings, mm::MakeLoadedMultimedia());
+    music.CDOpen();
+    EXPECT_FALSE(music.CDPoll()); // the poll ends at once
 }
 
 } // namespace

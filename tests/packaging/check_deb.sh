@@ -30,12 +30,17 @@ check "Version is the project's ($version-1)" test "$(field Version)" = "$versio
 depends=$(field Depends)
 root=$work/root
 dpkg-deb -x "$deb" "$root"
-# Every library the program links comes from a package it depends on, and every dependency
+# Every library the program and its sound module link comes from a package it depends on, and every dependency
 # (the first of each set of alternatives) is a Debian package by that name.
 depends_names=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*)//; s/ //g')
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 unlisted=""
-for lib in $(objdump -p "$root/usr/bin/quelm" | awk '/NEEDED/ {print $2}'); do
+sound=$root/usr/lib/$multiarch/quelm/quelm-sound.so
+check "the sound module is in /usr/lib/$multiarch/quelm, where the program looks for it" \
+  sh -c "test -f '$sound' && objdump -p '$root/usr/bin/quelm' | grep -qE 'RUNPATH +\\\$ORIGIN/../lib/$multiarch/quelm$'"
+check "the program itself links no sound library (a show without music loads none)" \
+  sh -c "! objdump -p '$root/usr/bin/quelm' | grep -E 'NEEDED.*(pulse|sndfile|cdio)'"
+for lib in $(objdump -p "$root/usr/bin/quelm" "$sound" | awk '/NEEDED/ {print $2}' | sort -u); do
   pkg=$(dpkg -S "*/$multiarch/$lib" 2>/dev/null | sed -n '1s/[:,].*//p')
   [ -n "$pkg" ] && grep -qxF "$pkg" <<<"$depends_names" || unlisted+=" $lib($pkg)"
 done

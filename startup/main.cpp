@@ -32,9 +32,6 @@ int main(int argc, char** argv) {
 
     // The window search and the preview's embedding speak X11, under Xorg or Xwayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
-    // OpenGL through EGL first: the show starts sooner and smaller than through GLX. Qt falls
-    // back to GLX where EGL does not start.
-    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) qputenv("QT_XCB_GL_INTEGRATION", "xcb_egl");
     if (qgetenv("QT_QPA_PLATFORM") == "xcb" && !quelm::x11::Connection().ok()) {
         std::fputs("quelm: cannot open the X display (is DISPLAY set?)\n", stderr);
         return 1;

@@ -121,11 +121,6 @@ TEST(SoundModule, WhenItCannotBeLoadedEveryCommandFailsAndThereIsNoOutputDevice)
     EXPECT_EQ(media->WaveOutDeviceCount(), 0u);
     const QString wav = "loop.wav";
     EXPECT_FALSE(media->PlaySound(&wav, 0));
-    Settings settings;
-    settings.BGMKind = kBgmCd;
-    BackgroundMusic music(settings, mm::MakeLoadedMultimedia());
-    music.CDOpen();
-    EXPECT_FALSE(music.CDPoll()); // the poll ends at once
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 
 namespace quelm::mm {
 
-// Found by the program's library search path (set at build and at install).
+// Found along the program's library search path (its RUNPATH, set at build and at install).
 inline constexpr char kSoundModuleFile[] = "quelm-sound.so";
 // What the module exports: a new mci.h Multimedia, owned by the caller.
 inline constexpr char kSoundModuleFactory[] = "quelm_make_system_multimedia";

@@ -27,19 +27,13 @@ protected:
             ASSERT_TRUE(QFile(dir.filePath(QStringLiteral("Quib%1.bmp").arg(i))).open(QFile::WriteOnly));
         WriteIni("[Section]\nPic\x8B\xE6\x95\xAA= 2\n");
     }
-    static void XdoTool(const QStringList& args) {
-        QProcess x;
-        x.start(QStringLiteral("xdotool"), args);
-        ASSERT_TRUE(x.waitForFinished(5000));
-    }
+    static void XdoTool(const QStringList& args) { ASSERT_EQ(QProcess::execute("xdotool", args), 0); }
 };
 
-TEST_F(Program, RecordingWritesTheChosenFramesAtTheChosenSize) {
-    const QString out = dir.filePath("rec");
-    EXPECT_EQ(RunToEnd({"--record", out, "--size", "64x48", "--ticks", "5", "--frames", "2,5"}, 30000), 0);
-    EXPECT_EQ(QImage(out + "/frame-000005.png").size(), QSize(64, 48));
-    EXPECT_TRUE(QFile::exists(out + "/frame-000002.png"));
-    for (const char* refused : {"0x0", "99999x10"}) EXPECT_EQ(RunToEnd({"--record", out, "--size", refused}), 2);
+// What it records is checked by render_pictures_test; here the sizes it cannot make.
+TEST_F(Program, RecordingRefusesSizesItCannotMake) {
+    for (const char* refused : {"0x0", "99999x10"})
+        EXPECT_EQ(RunToEnd({"--record", dir.filePath("rec"), "--size", refused}), 2) << refused;
 }
 
 TEST_F(Program, UnknownSwitchesAndPreviewHandlesThatAreNoWindowEndAtOnceShowingNothing) {

@@ -244,7 +244,8 @@ TEST_F(Music, APathWithADoubleQuoteFailsAndOpensNoOtherFile) {
 }
 
 TEST_F(Music, RepeatTrackThreePlaysItAgainWithin200msOfTrackFour) {
-    UseDisc(1.6, 3);
+    constexpr int64_t kTrackMs = 1600;
+    UseDisc(kTrackMs / 1000.0, 3);
     const Heard heard = Play(4600, kTrackTones);
     EXPECT_EQ(heard.stretches.at(1).tone, 2); // track 3 from the start
     int repeats = 0;
@@ -254,10 +255,12 @@ TEST_F(Music, RepeatTrackThreePlaysItAgainWithin200msOfTrackFour) {
         if (s.tone == 3 && s.firstWindow + s.windows < heard.endWindow) {
             EXPECT_LE(s.Ms(), kCdTimerMs + kHearingSlackMs);
         }
-        // A jump that comes as track 4 begins leaves too little of it to be told from a click.
+        // A jump that comes as track 4 begins leaves too little of it to be told from a click,
+        // or none at all: two plays then run together into one stretch longer than the track.
         repeats += s.tone == 2 && s.Ms() > 1400 && i + 2 < heard.stretches.size() &&
                    (heard.stretches[i + 1].tone == 3 || heard.stretches[i + 1].Ms() <= kHearingSlackMs) &&
                    heard.stretches[i + 2].tone == 2;
+        if (s.tone == 2) repeats += int((s.Ms() - kHearingSlackMs) / kTrackMs);
     }
     EXPECT_GE(repeats, 2);
     EXPECT_LE(heard.MsAfterEnd(), kHearingSlackMs); // closing silences it at once

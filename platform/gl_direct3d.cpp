@@ -1,6 +1,7 @@
 #include "platform/gl_direct3d.h"
 
 #include "platform/gl_driver.h"
+#include "platform/glx_context.h"
 #include "platform/picture_loading.h"
 
 #include <QGuiApplication>
@@ -84,11 +85,20 @@ public:
             if (!offscreen_->isValid()) return kErrNotAvailable;
             surface_ = offscreen_.get();
         }
-        context_ = std::make_unique<QOpenGLContext>();
-        context_->setFormat(window ? window->format() : format);
-        if (!context_->create() || !context_->makeCurrent(surface_)) return kErrNotAvailable;
+        // On a window the depth buffer is the smallest the driver offers of the bits asked
+        // for; where that cannot be had, and off screen, Qt chooses.
+        if (window) glx_ = platform::GlxContext::Make(kDepthBits);
+        if (glx_) {
+            context_ = &glx_->Context();
+        } else {
+            ownContext_ = std::make_unique<QOpenGLContext>();
+            ownContext_->setFormat(window ? window->format() : format);
+            if (!ownContext_->create()) return kErrNotAvailable;
+            context_ = ownContext_.get();
+        }
+        if (!context_->makeCurrent(surface_)) return kErrNotAvailable;
         platform::KeepGlDriverLoaded();
-        gl_ = QOpenGLVersionFunctionsFactory::get<QOpenGLFunctions_2_1>(context_.get());
+        gl_ = QOpenGLVersionFunctionsFactory::get<QOpenGLFunctions_2_1>(context_);
         if (!gl_ || !gl_->initializeOpenGLFunctions()) return kErrNotAvailable;
 
         if (offscreen_) {
@@ -398,7 +408,7 @@ private:
 
     bool MakeCurrent() {
         if (!context_ || !gl_) return false;
-        if (QOpenGLContext::currentContext() == context_.get() && context_->surface() == surface_) return true;
+        if (QOpenGLContext::currentContext() == context_ && context_->surface() == surface_) return true;
         return context_->makeCurrent(surface_);
     }
 
@@ -505,11 +515,15 @@ private:
         buffers_.clear();
         back_.reset();
         front_.reset();
-        context_.reset();
+        context_ = nullptr;
+        glx_.reset();
+        ownContext_.reset();
         offscreen_.reset();
     }
 
-    std::unique_ptr<QOpenGLContext> context_;
+    std::unique_ptr<platform::GlxContext> glx_;  // the window's context, where GLX gives it
+    std::unique_ptr<QOpenGLContext> ownContext_; // otherwise Qt's
+    QOpenGLContext* context_ = nullptr;          // the one of the two in use
     std::unique_ptr<QOffscreenSurface> offscreen_;
     std::unique_ptr<QOpenGLFramebufferObject> back_;
     std::unique_ptr<QOpenGLFramebufferObject> front_;

@@ -21,25 +21,14 @@ int Attribute(Display* display, GLXFBConfig config, int attribute) {
 // A double-buffered RGB configuration of 8 bits a colour without alpha, stencil or
 // multisampling, whose depth buffer has the fewest bits of at least `depthBits`.
 GLXFBConfig SmallestDepthConfig(Display* display, int depthBits) {
-    const int wanted[] = {GLX_X_RENDERABLE,
-                          True,
-                          GLX_DRAWABLE_TYPE,
-                          GLX_WINDOW_BIT,
-                          GLX_RENDER_TYPE,
-                          GLX_RGBA_BIT,
-                          GLX_X_VISUAL_TYPE,
-                          GLX_TRUE_COLOR,
-                          GLX_DOUBLEBUFFER,
-                          True,
-                          GLX_RED_SIZE,
-                          8,
-                          GLX_GREEN_SIZE,
-                          8,
-                          GLX_BLUE_SIZE,
-                          8,
-                          GLX_DEPTH_SIZE,
-                          depthBits,
+    // clang-format off
+    const int wanted[] = {GLX_X_RENDERABLE, True, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
+                          GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_X_VISUAL_TYPE, GLX_TRUE_COLOR,
+                          GLX_DOUBLEBUFFER, True,
+                          GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8,
+                          GLX_DEPTH_SIZE, depthBits,
                           None};
+    // clang-format on
     int count = 0;
     GLXFBConfig* configs = glXChooseFBConfig(display, DefaultScreen(display), wanted, &count);
     GLXFBConfig best = nullptr;

@@ -71,7 +71,13 @@ std::unique_ptr<GlxContext> GlxContext::Make(int depthBits) {
 
 GlxContext::~GlxContext() {
     context_.reset();
-    if (native_) glXDestroyContext(static_cast<Display*>(display_), static_cast<GLXContext>(native_));
+    if (!native_) return;
+    auto* display = static_cast<Display*>(display_);
+    auto* native = static_cast<GLXContext>(native_);
+    // Still current when its window went first (Qt then forgets it, GLX does not): a current
+    // context would only be marked for destruction, never destroyed.
+    if (glXGetCurrentContext() == native) glXMakeCurrent(display, None, nullptr);
+    glXDestroyContext(display, native);
 }
 
 } // namespace quelm::platform

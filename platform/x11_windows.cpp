@@ -2,6 +2,9 @@
 
 #include "platform/x11_connection.h"
 
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -124,6 +127,19 @@ std::optional<QRect> WindowRect(WindowId id) {
 }
 
 bool IsWindow(WindowId id) { return WindowRect(id).has_value(); }
+
+bool OwnWindowExists(WindowId id) {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c) return IsWindow(id);
+    // The error, when it is not a window, comes back here instead of to the toolkit.
+    xcb_generic_error_t* error = nullptr;
+    auto* geo = xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_drawable_t(id)), &error);
+    const bool exists = geo != nullptr;
+    std::free(error);
+    std::free(geo);
+    return exists;
+}
 
 WindowId RootWindow() {
     Connection c;

@@ -30,6 +30,10 @@ std::optional<QRect> WindowRect(WindowId id);
 
 bool IsWindow(WindowId id);
 
+// The same for a window of this application's own, asked on the toolkit's connection to the
+// X server: one request, cheap enough for every frame.
+bool OwnWindowExists(WindowId id);
+
 // The root window of the default screen, 0 without a display.
 WindowId RootWindow();
 

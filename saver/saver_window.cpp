@@ -37,7 +37,12 @@ void SaverWindow::LoadStep(const char* what, Step&& step) {
 
 SaverWindow::SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& music, SaverOptions options)
     : settings_(settings), renderer_(renderer), music_(music), options_(std::move(options)),
-      timer3_(kTimer3IntervalMs, [this] { RunStep("drawing a frame", [this] { renderer_.Tick(); }); }) {
+      timer3_(kTimer3IntervalMs, [this] {
+          // A daemon's window may go at any moment, and ours with it. The driver would then
+          // make a frame of whatever size the server's failed answer leaves: end instead.
+          if (InHost() && !x11::OwnWindowExists(winId())) return SystemClose();
+          RunStep("drawing a frame", [this] { renderer_.Tick(); });
+      }) {
     setTitle(kSaverTitle);
     setFlags(Qt::Window | Qt::FramelessWindowHint);
     setSurfaceType(QSurface::OpenGLSurface);
@@ -56,8 +61,8 @@ SaverWindow::SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& 
         // show is a window above everything that no window manager handles.
         if (options_.hostWindow == x11::RootWindow()) {
             setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
-        } else if (QWindow* host = QWindow::fromWinId(options_.hostWindow)) {
-            setParent(host);
+        } else if (host_.reset(QWindow::fromWinId(options_.hostWindow)); host_) {
+            setParent(host_.get());
             if (auto rect = x11::WindowRect(options_.hostWindow)) setGeometry(0, 0, rect->width(), rect->height());
         }
         hostWatch_.setInterval(kHostWatchMs);
@@ -73,6 +78,12 @@ SaverWindow::~SaverWindow() {
     timer1_.stop();
     timer2_.stop();
     timer3_.Stop();
+    if (host_) {
+        // Ours goes first, so that leaving the daemon's window never shows it on its own.
+        destroy();
+        setParent(nullptr);
+        host_.reset();
+    }
 }
 
 void SaverWindow::Load() {

@@ -12,6 +12,7 @@
 #include <QWindow>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string_view>
 
@@ -90,6 +91,7 @@ private:
     QTimer timer2_;
     FramePacer timer3_;
     QTimer hostWatch_;
+    std::unique_ptr<QWindow> host_; // the daemon's window, as the parent of ours
     int grabTries_ = 0;
     bool pressed_ = false;
     bool closing_ = false;

@@ -88,6 +88,9 @@ public:
         // On a window the depth buffer is the smallest the driver offers of the bits asked
         // for; where that cannot be had, and off screen, Qt chooses.
         if (window) glx_ = platform::GlxContext::Make(kDepthBits);
+        // GLX asks a context and its window for the same buffers; Mesa draws with the
+        // context's, a stricter driver may refuse the pair: Qt's own context then.
+        if (glx_ && !glx_->Context().makeCurrent(surface_)) glx_.reset();
         if (glx_) {
             context_ = &glx_->Context();
         } else {

@@ -87,19 +87,18 @@ public:
         }
         // On a window the depth buffer is the smallest the driver offers of the bits asked
         // for; where that cannot be had, and off screen, Qt chooses.
-        if (window) glx_ = platform::GlxContext::Make(kDepthBits);
         // GLX asks a context and its window for the same buffers; Mesa draws with the
         // context's, a stricter driver may refuse the pair: Qt's own context then.
-        if (glx_ && !glx_->Context().makeCurrent(surface_)) glx_.reset();
-        if (glx_) {
+        if (window) glx_ = platform::GlxContext::Make(kDepthBits);
+        if (glx_ && glx_->Context().makeCurrent(surface_)) {
             context_ = &glx_->Context();
         } else {
+            glx_.reset();
             ownContext_ = std::make_unique<QOpenGLContext>();
             ownContext_->setFormat(window ? window->format() : format);
-            if (!ownContext_->create()) return kErrNotAvailable;
+            if (!ownContext_->create() || !ownContext_->makeCurrent(surface_)) return kErrNotAvailable;
             context_ = ownContext_.get();
         }
-        if (!context_->makeCurrent(surface_)) return kErrNotAvailable;
         platform::KeepGlDriverLoaded();
         gl_ = QOpenGLVersionFunctionsFactory::get<QOpenGLFunctions_2_1>(context_);
         if (!gl_ || !gl_->initializeOpenGLFunctions()) return kErrNotAvailable;

@@ -3,15 +3,84 @@
 #include "platform/x11_connection.h"
 
 #include <QSysInfo>
+#include <xcb/shm.h>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace quelm::x11 {
 namespace {
 
 constexpr int kMaxScreenshotSide = 16384; // a pixmap larger than this is not a screen
+constexpr int kBytesPerPixel = 4;         // Z-format pixels of depth 24 or 32
+
+// A shared mapping that an image is made over and that goes with the image's last copy.
+struct SharedPixels {
+    void* data;
+    size_t bytes;
+};
+
+void UnmapSharedPixels(void* info) {
+    auto* pixels = static_cast<SharedPixels*>(info);
+    munmap(pixels->data, pixels->bytes);
+    delete pixels;
+}
+
+// True when the server can map memory of ours: MIT-SHM 1.2 (segments passed as file
+// descriptors) over a local socket, the only kind that carries descriptors.
+bool CanShareMemory(const Connection& conn) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (getsockname(xcb_get_file_descriptor(conn.get()), reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        address.ss_family != AF_UNIX)
+        return false;
+    const auto* extension = xcb_get_extension_data(conn.get(), &xcb_shm_id);
+    if (!extension || !extension->present) return false;
+    std::unique_ptr<xcb_shm_query_version_reply_t, decltype(&std::free)> version(
+        xcb_shm_query_version_reply(conn.get(), xcb_shm_query_version(conn.get()), nullptr), &std::free);
+    return version && (version->major_version > 1 || (version->major_version == 1 && version->minor_version >= 2));
+}
+
+// `area` of `drawable` read through memory shared with the server, which then copies the
+// pixels once instead of writing them down the socket (and keeps other clients, our own
+// window among them, waiting less). A null image when the server cannot share memory.
+QImage SharedMemoryImage(const Connection& conn, xcb_drawable_t drawable, QRect area) {
+    if (!CanShareMemory(conn)) return {};
+    const size_t bytes = size_t(area.width()) * size_t(area.height()) * kBytesPerPixel;
+    const int fd = memfd_create("quelm-screenshot", MFD_CLOEXEC);
+    if (fd < 0) return {};
+    void* data = MAP_FAILED;
+    // The pages made here, on our thread, spare the server making them while others wait.
+    if (fallocate(fd, 0, 0, off_t(bytes)) == 0) data = mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
+    if (data == MAP_FAILED) {
+        close(fd);
+        return {};
+    }
+    const xcb_shm_seg_t segment = xcb_generate_id(conn.get());
+    xcb_shm_attach_fd(conn.get(), segment, fd, /*read_only=*/0); // xcb closes fd once it is sent
+    std::unique_ptr<xcb_shm_get_image_reply_t, decltype(&std::free)> reply(
+        xcb_shm_get_image_reply(conn.get(),
+                                xcb_shm_get_image(conn.get(), drawable, int16_t(area.x()), int16_t(area.y()),
+                                                  uint16_t(area.width()), uint16_t(area.height()), ~0u,
+                                                  XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
+                                nullptr),
+        &std::free);
+    xcb_shm_detach(conn.get(), segment);
+    xcb_flush(conn.get());
+    if (!reply || reply->size < bytes) {
+        munmap(data, bytes);
+        return {};
+    }
+    return QImage(static_cast<const uchar*>(data), area.width(), area.height(), qsizetype(area.width()) * kBytesPerPixel,
+                  QImage::Format_RGB32, &UnmapSharedPixels, new SharedPixels{data, bytes});
+}
 
 QImage ReadPixmap(const Connection& conn, xcb_pixmap_t pixmap) {
     auto* geo = xcb_get_geometry_reply(conn.get(), xcb_get_geometry(conn.get(), pixmap), nullptr);
@@ -19,9 +88,10 @@ QImage ReadPixmap(const Connection& conn, xcb_pixmap_t pixmap) {
     const int w = geo->width, h = geo->height, depth = geo->depth;
     std::free(geo);
     if (w <= 0 || h <= 0 || w > kMaxScreenshotSide || h > kMaxScreenshotSide || (depth != 24 && depth != 32)) return {};
+    if (QImage shared = SharedMemoryImage(conn, pixmap, QRect(0, 0, w, h)); !shared.isNull()) return shared;
     QImage image(w, h, QImage::Format_RGB32);
     // Row bands keep each request well under the server's maximum request size.
-    const int band = std::max(1, (4 << 20) / (w * 4));
+    const int band = std::max(1, (4 << 20) / (w * kBytesPerPixel));
     for (int y = 0; y < h; y += band) {
         const int rows = std::min(band, h - y);
         auto* img =
@@ -32,11 +102,11 @@ QImage ReadPixmap(const Connection& conn, xcb_pixmap_t pixmap) {
         if (!img) return {};
         const uint8_t* data = xcb_get_image_data(img);
         const int len = xcb_get_image_data_length(img);
-        if (len < w * rows * 4) {
+        if (len < w * rows * kBytesPerPixel) {
             std::free(img);
             return {};
         }
-        for (int r = 0; r < rows; ++r) std::memcpy(image.scanLine(y + r), data + r * w * 4, static_cast<size_t>(w) * 4);
+        for (int r = 0; r < rows; ++r) std::memcpy(image.scanLine(y + r), data + r * w * kBytesPerPixel, static_cast<size_t>(w) * kBytesPerPixel);
         std::free(img);
     }
     return image;
@@ -71,14 +141,15 @@ QImage RootScreenshot(QRect area) {
     for (auto it = xcb_setup_roots_iterator(setup); it.rem; xcb_screen_next(&it))
         if (it.data->root == conn.root()) screen = it.data;
     if (!screen || !RootPixelsAreRgb32(setup, screen)) return {};
-    // One request, one reply: the image is made over the reply itself, which it frees.
+    if (QImage shared = SharedMemoryImage(conn, conn.root(), area); !shared.isNull()) return shared;
+    // Without shared memory: one request, one reply: the image is made over the reply itself, which it frees.
     auto* reply =
         xcb_get_image_reply(conn.get(),
                             xcb_get_image(conn.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, conn.root(), int16_t(area.x()),
                                           int16_t(area.y()), uint16_t(area.width()), uint16_t(area.height()), ~0u),
                             nullptr);
     if (!reply) return {};
-    const int64_t rowBytes = int64_t(area.width()) * 4;
+    const int64_t rowBytes = int64_t(area.width()) * kBytesPerPixel;
     if (xcb_get_image_data_length(reply) < rowBytes * area.height()) {
         std::free(reply);
         return {};

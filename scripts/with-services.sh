@@ -3,7 +3,7 @@
 # sound server (PulseAudio with a null sink named "out"), then stops both.
 # Usage: scripts/with-services.sh COMMAND [ARGS...]
 # Exports DISPLAY, PULSE_SERVER, QUELM_SOUND_SERVER_DIR and XDG_RUNTIME_DIR to the command;
-# keeps its exit code.
+# keeps its exit code. QUELM_XVFB_ARGS: more arguments for Xvfb (say, "-extension MIT-SHM").
 set -uo pipefail
 
 work=$(mktemp -d /tmp/quelm-services.XXXXXX)
@@ -27,7 +27,8 @@ trap cleanup EXIT
 display=""
 for attempt in 1 2 3 4 5; do
   exec {dfd}<> <(:)
-  Xvfb -displayfd "$dfd" -screen 0 "${QUELM_SCREEN:-1024x768x24}" -noreset -nolisten tcp \
+  # shellcheck disable=SC2086 # QUELM_XVFB_ARGS is a list of words
+  Xvfb -displayfd "$dfd" -screen 0 "${QUELM_SCREEN:-1024x768x24}" -noreset -nolisten tcp ${QUELM_XVFB_ARGS:-} \
     >"$work/xvfb.log" 2>&1 &
   xpid=$!
   for _ in $(seq 1 100); do

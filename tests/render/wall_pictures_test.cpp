@@ -1,6 +1,7 @@
 // The six wall files from the desktop and from the user's pictures, and picture loading's
 // answer to bad input.
 #include "platform/picture_loading.h"
+#include "platform/x11_screenshot.h"
 #include "render/wall_pictures.h"
 
 #include <QBuffer>
@@ -79,6 +80,8 @@ TEST(CaptureDesktopWalls, WritesTheScreenFiveTimesAndItsMirrorOnce) {
     desktop.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&desktop));
     QTRY_VERIFY_WITH_TIMEOUT(screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32) == pattern, 10000);
+    // Read over our own connection, through shared memory where the server offers it.
+    EXPECT_EQ(x11::RootScreenshot(screen->geometry()), pattern);
 
     QTemporaryDir dir;
     const fs::path folder = dir.path().toStdString();

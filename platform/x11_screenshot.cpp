@@ -5,7 +5,6 @@
 #include <QSysInfo>
 #include <xcb/shm.h>
 
-#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -57,8 +56,7 @@ QImage SharedMemoryImage(const Connection& conn, xcb_drawable_t drawable, QRect 
     const int fd = memfd_create("quelm-screenshot", MFD_CLOEXEC);
     if (fd < 0) return {};
     void* data = MAP_FAILED;
-    // The pages made here, on our thread, spare the server making them while others wait.
-    if (fallocate(fd, 0, 0, off_t(bytes)) == 0) data = mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
+    if (ftruncate(fd, off_t(bytes)) == 0) data = mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
     if (data == MAP_FAILED) {
         close(fd);
         return {};

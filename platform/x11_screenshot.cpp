@@ -76,8 +76,9 @@ QImage SharedMemoryImage(const Connection& conn, xcb_drawable_t drawable, QRect 
         munmap(data, bytes);
         return {};
     }
-    return QImage(static_cast<const uchar*>(data), area.width(), area.height(), qsizetype(area.width()) * kBytesPerPixel,
-                  QImage::Format_RGB32, &UnmapSharedPixels, new SharedPixels{data, bytes});
+    return QImage(static_cast<const uchar*>(data), area.width(), area.height(),
+                  qsizetype(area.width()) * kBytesPerPixel, QImage::Format_RGB32, &UnmapSharedPixels,
+                  new SharedPixels{data, bytes});
 }
 
 QImage ReadPixmap(const Connection& conn, xcb_pixmap_t pixmap) {
@@ -104,7 +105,8 @@ QImage ReadPixmap(const Connection& conn, xcb_pixmap_t pixmap) {
             std::free(img);
             return {};
         }
-        for (int r = 0; r < rows; ++r) std::memcpy(image.scanLine(y + r), data + r * w * kBytesPerPixel, static_cast<size_t>(w) * kBytesPerPixel);
+        for (int r = 0; r < rows; ++r)
+            std::memcpy(image.scanLine(y + r), data + r * w * kBytesPerPixel, static_cast<size_t>(w) * kBytesPerPixel);
         std::free(img);
     }
     return image;

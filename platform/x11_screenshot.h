@@ -16,7 +16,8 @@ namespace quelm::x11 {
 QImage StoredScreenshot(WindowId window);
 
 // The root window's pixels in `area` (the primary screen's pixels), as they are now, read
-// over a connection of our own, so from any thread. A null image when the screen does not
+// over a connection of our own, so from any thread; through memory shared with the server
+// where it can (a local server with MIT-SHM 1.2), else down the socket. A null image when the screen does not
 // keep 32-bit pixels in Qt's RGB32 order (then ask Qt for the grab).
 QImage RootScreenshot(QRect area);
 

@@ -5,16 +5,39 @@
 #include "platform/x11_windows.h"
 #include "saver/load_rules.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScreen>
 
 #include <cstdio>
 #include <exception>
 
 namespace quelm {
+namespace {
+
+// The accessibility bridge connects to the session bus when the event loop first starts (a
+// round trip, or where there is no bus, an attempt to launch one): the show's first frame
+// would wait for it. Until the first frame is drawn the root object is only kept; then the
+// bridge is made with it.
+QPointer<QObject> deferredAccessibleRoot;
+
+void DeferAccessibility() {
+    QAccessible::installRootObjectHandler([](QObject* root) { deferredAccessibleRoot = root; });
+}
+
+// Ends the deferral; with `bridge`, makes the bridge for the root kept meanwhile.
+void EndAccessibilityDeferral(bool bridge) {
+    QAccessible::installRootObjectHandler(nullptr);
+    QObject* root = deferredAccessibleRoot;
+    deferredAccessibleRoot = nullptr;
+    if (bridge && root) QAccessible::setRootObject(root);
+}
+
+} // namespace
 
 template <typename Step>
 void SaverWindow::RunStep(const char* what, Step&& step) {
@@ -42,6 +65,7 @@ SaverWindow::SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& 
           // make a frame of whatever size the server's failed answer leaves: end instead.
           if (InHost() && !x11::OwnWindowExists(winId())) return SystemClose();
           RunStep("drawing a frame", [this] { renderer_.Tick(); });
+          if (timer3_.TickCount() == 1) EndAccessibilityDeferral(true);
       }) {
     setTitle(kSaverTitle);
     setFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -75,6 +99,7 @@ SaverWindow::SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& 
 }
 
 SaverWindow::~SaverWindow() {
+    EndAccessibilityDeferral(false); // no frame came: nothing to make a bridge for now
     timer1_.stop();
     timer2_.stop();
     timer3_.Stop();
@@ -124,7 +149,9 @@ void SaverWindow::Load() {
         requestActivate();
         if (options_.grabInput) TryGrabInput();
     });
-    if (!closing_) timer3_.Start();
+    if (closing_) return;
+    DeferAccessibility();
+    timer3_.Start();
 }
 
 void SaverWindow::TryGrabInput() {

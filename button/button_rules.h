@@ -2,7 +2,7 @@
 // The push button's rules in plain C++: its visual states and their transitions, the
 // choice of gradient direction, the layout of the eight border pieces in twips, and the
 // two gradient colours. The widget (command.h) feeds it events and draws what it asks.
-#include "platform/twips.h"
+#include "platform/core/twips.h"
 
 #include <array>
 #include <cstdint>
@@ -77,7 +77,7 @@ private:
 };
 
 // The fixed size of a state picture: always taken at 96 dots per inch, 960 x 375 twips.
-constexpr int kPictureTwipsPerPixel = twips::kPerStandardPixel;
+constexpr int kPictureTwipsPerPixel = core::kTwipsPerStandardPixel;
 constexpr int kPictureWidthPx = 64;
 constexpr int kPictureHeightPx = 25;
 constexpr int kBorderTwips = 60; // four pixels

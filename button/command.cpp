@@ -13,7 +13,7 @@
 
 #include "button/property_bag.h"
 #include "button/state_pictures.h"
-#include "platform/vb_runtime.h"
+#include "platform/core/vb_runtime.h"
 
 namespace quelm {
 namespace {
@@ -41,7 +41,7 @@ QColor FromColourRef(uint32_t ref) { return QColor(ref & 0xFF, (ref >> 8) & 0xFF
 // A stored value as a number: numbers as they are, text read as a whole number text.
 std::optional<double> StoredNumber(const QVariant& v) {
     if (v.typeId() == QMetaType::Bool) return v.toBool() ? -1.0 : 0.0; // True is -1 as a number
-    if (v.typeId() == QMetaType::QString) return vb::ParseNumber(v.toString().toStdString());
+    if (v.typeId() == QMetaType::QString) return core::ParseNumber(v.toString().toStdString());
     bool ok = false;
     const double d = v.toDouble(&ok);
     return ok ? std::optional<double>(d) : std::nullopt;
@@ -96,9 +96,9 @@ QFont Command::DesignFont() {
 
 QFont Command::AmbientFont() const { return parentWidget() ? parentWidget()->font() : DesignFont(); }
 
-double Command::TwipsPerPixelX() const { return twips::PerPixel(logicalDpiX()); }
+double Command::TwipsPerPixelX() const { return core::TwipsPerPixel(logicalDpiX()); }
 
-double Command::TwipsPerPixelY() const { return twips::PerPixel(logicalDpiY()); }
+double Command::TwipsPerPixelY() const { return core::TwipsPerPixel(logicalDpiY()); }
 
 bool Command::MouseTimerActive() const { return tmrMouse_->isActive(); }
 
@@ -344,7 +344,7 @@ void Command::ReadProperties(const PropertyBag& bag) {
         if (ref <= kLargestColourRef) SetCaptionColour(ref);
     }
 
-    if (const auto style = vb::ToInt16(StoredNumber(bag.ReadProperty(kKeyVisible, kNumberOneText)).value_or(NAN))) {
+    if (const auto style = core::ToInt16(StoredNumber(bag.ReadProperty(kKeyVisible, kNumberOneText)).value_or(NAN))) {
         if (*style == 0 || *style == 1) { // the two background styles; other values are refused
             opaque_ = *style == 1;
             update();

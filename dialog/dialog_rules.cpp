@@ -1,6 +1,6 @@
 #include "dialog/dialog_rules.h"
 
-#include "platform/vb_runtime.h"
+#include "platform/core/vb_runtime.h"
 
 #include <cmath>
 
@@ -19,9 +19,9 @@ MusicControls MusicControlsFor(int16_t bgmKind) { return {bgmKind == kBgmFile, b
 QString FormatHashHash(int value) { return value == 0 ? QString() : QString::number(value); }
 
 int16_t RepeatFromText(const QString& text, int16_t previous) {
-    const auto number = vb::ParseNumber(text.toStdString());
+    const auto number = core::ParseNumber(text.toStdString());
     if (!number) return 0;
-    const auto whole = vb::ToInt16(*number);
+    const auto whole = core::ToInt16(*number);
     return whole ? *whole : previous;
 }
 

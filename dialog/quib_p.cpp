@@ -6,8 +6,8 @@
 #include "dialog/quib_p_controls.h"
 #include "dialog/quib_p_design.h"
 #include "dialog/zoom.h"
-#include "platform/twips.h"
-#include "platform/vb_runtime.h"
+#include "platform/core/twips.h"
+#include "platform/core/vb_runtime.h"
 
 #include <QComboBox>
 #include <QCursor>
@@ -68,8 +68,8 @@ QuibP::QuibP(Settings& settings, std::filesystem::path ini, QWidget* parent)
     grey.setColor(QPalette::Window, Rgb(dialog::kGreyRgb));
     setPalette(grey);
     setAutoFillBackground(true);
-    setFixedSize(twips::ToPixels(dialog::kClientWidthTwips, dotsPerInch_),
-                 twips::ToPixels(dialog::kClientHeightTwips, dotsPerInch_));
+    setFixedSize(core::TwipsToPixels(dialog::kClientWidthTwips, dotsPerInch_),
+                 core::TwipsToPixels(dialog::kClientHeightTwips, dotsPerInch_));
     BuildControls();
 }
 
@@ -89,7 +89,7 @@ void QuibP::BuildControls() {
         dialog::ButtonDesign, dialog::kTextFontFace, dialog::kTextFontPoints, dialog::kPanelFontFace,
         dialog::kPanelFontPoints, dialog::kGreyRgb, dialog::kPictureSources, dialog::kMusicSources;
     const double dpi = dotsPerInch_;
-    auto px = [dpi](int length) { return twips::ToPixels(length, dpi); };
+    auto px = [dpi](int length) { return core::TwipsToPixels(length, dpi); };
     const QFont textFont = DesignFont(kTextFontFace, kTextFontPoints);
     const QColor windowColour = QGuiApplication::palette().color(QPalette::Base);
     auto place = [&](QWidget* w, Container in, const TwipRect& r) {
@@ -224,13 +224,13 @@ void QuibP::Load() {
     using dialog::FormatHashHash, dialog::kRepeatItems;
     // 1. Centred across, a third of the free height down; worked out in twips.
     if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-        auto toTwips = [this](int pixels) { return twips::FromPixels(pixels, dotsPerInch_); };
+        auto toTwips = [this](int pixels) { return core::PixelsToTwips(pixels, dotsPerInch_); };
         const QSize outer = frameGeometry().size();
         const dialog::Point at =
             dialog::WindowPlacement(toTwips(s->geometry().width()), toTwips(s->geometry().height()),
                                     toTwips(outer.width()), toTwips(outer.height()));
         move(s->geometry().topLeft() +
-             QPoint(twips::ToPixels(at.x, dotsPerInch_), twips::ToPixels(at.y, dotsPerInch_)));
+             QPoint(core::TwipsToPixels(at.x, dotsPerInch_), core::TwipsToPixels(at.y, dotsPerInch_)));
     }
     // 2. to 5.
     InitButtons();
@@ -252,8 +252,8 @@ void QuibP::Load() {
     musicFileField_->setText(settings_.BGMFile);
     // 8. The animation point: each coordinate kept only when it fits in signed 16-bit.
     const QPoint cursor = QCursor::pos();
-    if (auto x = vb::ToInt16(cursor.x())) zoomPoint_.setX(*x);
-    if (auto y = vb::ToInt16(cursor.y())) zoomPoint_.setY(*y);
+    if (auto x = core::ToInt16(cursor.x())) zoomPoint_.setX(*x);
+    if (auto y = core::ToInt16(cursor.y())) zoomPoint_.setY(*y);
     // 9. and 10.
     ZoomOpen(*this, zoomPoint_);
     while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();

@@ -1,7 +1,7 @@
 #include "music/background_music.h"
 
-#include "platform/sound_loader.h"
-#include "platform/vb_runtime.h"
+#include "platform/core/vb_runtime.h"
+#include "platform/sound/sound_loader.h"
 
 #include <algorithm>
 
@@ -27,10 +27,10 @@ bool StartsWith(const std::array<char16_t, N>& buffer, const QString& word) {
 
 } // namespace
 
-BackgroundMusic::BackgroundMusic(const Settings& settings, mm::Multimedia& media)
+BackgroundMusic::BackgroundMusic(const Settings& settings, sound::Multimedia& media)
     : settings_(settings), media_(media) {}
 
-BackgroundMusic::BackgroundMusic(const Settings& settings, std::unique_ptr<mm::Multimedia> media)
+BackgroundMusic::BackgroundMusic(const Settings& settings, std::unique_ptr<sound::Multimedia> media)
     : settings_(settings), owned_(std::move(media)), media_(*owned_) {}
 
 int32_t BackgroundMusic::MciSend(const QString& command, QString& text) {
@@ -84,7 +84,7 @@ bool BackgroundMusic::PollOnce() {
     const bool stopped = StartsWith(cdMode_, kStopped);
     if (settings_.BGMRepeat != 0) {
         // The current track is compared as a number; text that is none ends the polling.
-        const auto track = vb::ParseNumber(current.toStdString());
+        const auto track = core::ParseNumber(current.toStdString());
         if (!track) return false;
         if (*track != settings_.BGMRepeat || stopped) {
             const QString position =
@@ -133,7 +133,7 @@ void BackgroundMusic::WAVStart() {
 void BackgroundMusic::WAVStop() { media_.PlaySound(nullptr, 0); }
 
 std::unique_ptr<ShowMusic> MakeBackgroundMusic(const Settings& settings) {
-    return std::make_unique<BackgroundMusic>(settings, mm::MakeLoadedMultimedia());
+    return std::make_unique<BackgroundMusic>(settings, sound::MakeLoadedMultimedia());
 }
 
 } // namespace quelm

@@ -3,8 +3,8 @@
 // or one music file, an MP3 that is started again whenever it has stopped or a WAV that the
 // sound player loops. CD and MP3 are driven through MCI command strings, the WAV through the
 // sound player; every failure is silent and only recorded in LastMciReply.
-#include "platform/mci.h"
-#include "platform/sound_player.h"
+#include "platform/sound/mci.h"
+#include "platform/sound/sound_player.h"
 #include "saver/show_services.h"
 #include "settings/settings.h"
 
@@ -22,7 +22,7 @@ inline constexpr uint32_t kErrorTextChars = 256;
 inline constexpr uint32_t kCdModeChars = 255;
 inline constexpr uint32_t kMp3ModeChars = 30;
 // PlaySound flags for the background loop.
-inline constexpr uint32_t kWavLoopFlags = mm::SND_ASYNC | mm::SND_LOOP;
+inline constexpr uint32_t kWavLoopFlags = sound::SND_ASYNC | sound::SND_LOOP;
 
 inline const QString kNoCommandText = QStringLiteral("コマンド文字列が指定されていません");
 inline const QString kNoErrorText = QStringLiteral("Error (文字列が取れません)");
@@ -31,8 +31,8 @@ inline const QString kQueryErrorPrefix = QStringLiteral("Error:");
 class BackgroundMusic final : public ShowMusic {
 public:
     // `settings` and `media` must outlive the music; the settings are read at each call.
-    BackgroundMusic(const Settings& settings, mm::Multimedia& media);
-    BackgroundMusic(const Settings& settings, std::unique_ptr<mm::Multimedia> media);
+    BackgroundMusic(const Settings& settings, sound::Multimedia& media);
+    BackgroundMusic(const Settings& settings, std::unique_ptr<sound::Multimedia> media);
 
     void CDOpen() override;
     bool CDPoll() override; // one poll of the CD timer; returns CDPolling
@@ -62,8 +62,8 @@ private:
     bool PollOnce();
 
     const Settings& settings_;
-    std::unique_ptr<mm::Multimedia> owned_;
-    mm::Multimedia& media_;
+    std::unique_ptr<sound::Multimedia> owned_;
+    sound::Multimedia& media_;
     std::array<char16_t, kCdModeChars> cdMode_{}; // kept between polls
     uint32_t mp3OpenResult_ = 0;
 };

@@ -2,7 +2,7 @@
 // The show's 3D device: the Direct3D object and one full-screen device at the desktop's
 // resolution and format with a 16-bit depth buffer. A failed creation is reported to the
 // user once, as "<number> <description>", and the device stays absent.
-#include "platform/d3d_device.h"
+#include "platform/d3d/device.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 // The box seen from inside: x and z from -8 to 8, walls from y = -1 to the ceiling at 10,
 // the floor 0.01 lower. Twenty-four vertices, four a face, each face one triangle strip.
-#include "platform/d3d_device.h"
+#include "platform/d3d/device.h"
 
 #include <array>
 #include <cstdint>

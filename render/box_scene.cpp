@@ -1,6 +1,6 @@
 #include "render/box_scene.h"
 
-#include "platform/d3d_math.h"
+#include "platform/d3d/matrices.h"
 
 #include <algorithm>
 #include <string>
@@ -21,17 +21,17 @@ constexpr int kMirrorStripRows = 64; // rows mirrored into the texture at a time
 } // namespace
 
 d3d::Matrix ProjectionMatrix() {
-    return d3dx::MatrixPerspectiveFovLH(kFieldOfViewY, kProjectionAspect, kNearPlane, kFarPlane);
+    return d3d::MatrixPerspectiveFovLH(kFieldOfViewY, kProjectionAspect, kNearPlane, kFarPlane);
 }
 
 d3d::Matrix ViewMatrix(float x, float y, float z, float pitch, float yaw, float roll) {
     const glm::vec3 eye(x, y, z);
     const glm::vec3 at(x, y, z + kLookAhead);
     const glm::vec3 up(0, 1, 0);
-    d3d::Matrix view = d3dx::MatrixLookAtLH(eye, at, up);
-    view = d3dx::MatrixMultiply(view, d3dx::MatrixRotationX(pitch));
-    view = d3dx::MatrixMultiply(view, d3dx::MatrixRotationY(yaw));
-    view = d3dx::MatrixMultiply(view, d3dx::MatrixRotationZ(roll));
+    d3d::Matrix view = d3d::MatrixLookAtLH(eye, at, up);
+    view = d3d::MatrixMultiply(view, d3d::MatrixRotationX(pitch));
+    view = d3d::MatrixMultiply(view, d3d::MatrixRotationY(yaw));
+    view = d3d::MatrixMultiply(view, d3d::MatrixRotationZ(roll));
     return view;
 }
 

@@ -2,7 +2,7 @@
 // The scene on the show's device: the fixed render state, the six wall textures, the box's
 // vertex buffer, the camera and one frame. Each routine stops at its first failing device
 // call; nothing is reported, and the caller goes on.
-#include "platform/d3d_device.h"
+#include "platform/d3d/device.h"
 #include "render/box_device.h"
 #include "render/box_geometry.h"
 #include "render/view_motion.h"

@@ -1,6 +1,6 @@
 #include "render/box_show.h"
 
-#include "platform/gl_direct3d.h"
+#include "platform/d3d/gl_direct3d.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #include "render/headless_recording.h"
 
-#include "platform/gl_direct3d.h"
+#include "platform/d3d/gl_direct3d.h"
 #include "render/box_renderer.h"
 #include "settings/settings.h"
 

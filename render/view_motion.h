@@ -2,7 +2,7 @@
 // The eye's drift through the box: straight lines at fixed per-tick speeds, reversed when the
 // eye leaves an inner bounding box, with a new random turning speed at every reversal. All
 // values are 32-bit floats; positions in world units, angles in radians, speeds per tick.
-#include "platform/vb_runtime.h"
+#include "platform/core/vb_runtime.h"
 
 namespace quelm {
 
@@ -40,7 +40,7 @@ public:
 
     EyeState eye;
     MotionSpeeds speeds;
-    vb::Random random{kMotionSeed};
+    core::Random random{kMotionSeed};
 
 private:
     void NewYawSpeed();

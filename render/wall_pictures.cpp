@@ -1,8 +1,8 @@
 #include "render/wall_pictures.h"
 
-#include "platform/picture_loading.h"
-#include "platform/twips.h"
-#include "platform/x11_screenshot.h"
+#include "platform/core/twips.h"
+#include "platform/pictures/picture_loading.h"
+#include "platform/x11/screenshot.h"
 
 #include <QGuiApplication>
 #include <QPixmap>
@@ -22,7 +22,7 @@
 namespace quelm {
 namespace {
 
-using picture::PictureDensity;
+using pictures::PictureDensity;
 
 // Memory that pictures being decoded may hold at once (their rows, or the whole picture
 // when it is not decoded by rows); a picture that needs more still loads, alone.
@@ -72,7 +72,7 @@ class TextureRows {
 public:
     // `whole`: the picture's rows are already held there (nothing is copied).
     TextureRows(QSize size, int side, const QImage* whole = nullptr) : size_(size) {
-        const QSize fitted = picture::ShrinkSize(size, side);
+        const QSize fitted = pictures::ShrinkSize(size, side);
         if (fitted != size) {
             shrinker_.emplace(size, fitted);
         } else {
@@ -104,13 +104,13 @@ private:
     QSize size_;
     QImage kept_;
     bool copy_ = false;
-    std::optional<picture::RowShrinker> shrinker_;
+    std::optional<pictures::RowShrinker> shrinker_;
 };
 
 // Writes `image` to `file` (mirrored when asked) and gives its texture.
 WallTexture WriteImage(const QImage& image, const std::filesystem::path& file, PictureDensity density, bool mirrored,
                        int side) {
-    BitmapWriter writer(file, image.size(), density, mirrored);
+    pictures::BitmapWriter writer(file, image.size(), density, mirrored);
     TextureRows texture(image.size(), side, &image);
     for (int y = 0; y < image.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
@@ -126,7 +126,7 @@ WallTexture WriteImage(const QImage& image, const std::filesystem::path& file, P
 WallTexture CopyWall(const WallTextures& walls, const std::filesystem::path& folder, int from, int to) {
     WallTexture copy;
     const int root = walls.wall[from].sameAs ? walls.wall[from].sameAs : from;
-    if (walls.wall[from].written && CopyFileWhole(WallFile(folder, from), WallFile(folder, to))) {
+    if (walls.wall[from].written && pictures::CopyFileWhole(WallFile(folder, from), WallFile(folder, to))) {
         copy.sameAs = root;
         copy.written = StampOf(WallFile(folder, to));
     }
@@ -137,7 +137,7 @@ WallTexture CopyWall(const WallTextures& walls, const std::filesystem::path& fol
 WallTextures WriteDesktopWalls(const std::filesystem::path& folder, const QImage& desktop, QSize wall, int side) {
     QImage image = desktop.format() == QImage::Format_RGB32 ? desktop : desktop.convertToFormat(QImage::Format_RGB32);
     if (image.size() != wall) { // Master sized to the screen, the grab copied in at (0, 0)
-        PictureSurface master;
+        pictures::PictureSurface master;
         master.SetSize(wall.width(), wall.height());
         master.BitBlt(0, 0, wall.width(), wall.height(), image, 0, 0);
         image = master.Image();
@@ -146,8 +146,8 @@ WallTextures WriteDesktopWalls(const std::filesystem::path& folder, const QImage
     // mirroring the grab is the same as reading the desktop a second time. Both files take
     // their rows in one pass.
     const PictureDensity density = NewImageDensity();
-    BitmapWriter straight(WallFile(folder, 1), image.size(), density);
-    BitmapWriter mirrored(WallFile(folder, kMirroredWall), image.size(), density, true);
+    pictures::BitmapWriter straight(WallFile(folder, 1), image.size(), density);
+    pictures::BitmapWriter mirrored(WallFile(folder, kMirroredWall), image.size(), density, true);
     TextureRows textures(image.size(), side, &image);
     for (int y = 0; y < image.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
@@ -184,13 +184,13 @@ struct PictureJob {
 // `mirrored`, wall 5's file; fills their textures. False when the picture cannot be loaded.
 bool WritePictureWalls(const std::filesystem::path& path, int straightWall, bool mirrored,
                        const std::filesystem::path& folder, int side, MemoryBudget& budget, WallTextures& walls) {
-    auto file = picture::ReadPictureFile(path);
+    auto file = pictures::ReadPictureFile(path);
     if (!file) return false;
     const int64_t bytes = file->RowDecodingBytes();
     budget.Acquire(bytes);
-    std::optional<BitmapWriter> straightFile, mirroredFile;
+    std::optional<pictures::BitmapWriter> straightFile, mirroredFile;
     std::optional<TextureRows> textures;
-    const bool decoded = picture::DecodePictureRows(
+    const bool decoded = pictures::DecodePictureRows(
         *file,
         [&](PictureDensity density) {
             if (straightWall) straightFile.emplace(WallFile(folder, straightWall), file->size, density);
@@ -251,7 +251,7 @@ void WallTextures::ReleaseThrough(int n) {
 }
 
 QSize DesktopWallSize(QSize screenPixels) {
-    constexpr int kTwipsPerPixel = twips::kPerStandardPixel;
+    constexpr int kTwipsPerPixel = core::kTwipsPerStandardPixel;
     const int widthTwips = screenPixels.width() * kTwipsPerPixel;
     const int heightTwips = screenPixels.height() * kTwipsPerPixel;
     return {widthTwips / kTwipsPerPixel, heightTwips / kTwipsPerPixel};

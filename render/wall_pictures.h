@@ -7,7 +7,7 @@
 // of a picture: Master and Display, the show's drawing surfaces, stay as they were made.
 // What the files hold is also kept, at the size a texture takes (WallTextures), so that the
 // scene need not read the files back.
-#include "platform/picture_surface.h"
+#include "platform/pictures/picture_surface.h"
 #include "settings/settings.h"
 
 #include <QImage>
@@ -24,8 +24,8 @@ namespace quelm {
 // mirror when the pictures are the user's). Master's first content is what a wall shows
 // when no picture could be loaded before it.
 struct WallSurfaces {
-    PictureSurface master;
-    PictureSurface display;
+    pictures::PictureSurface master;
+    pictures::PictureSurface display;
 };
 
 inline constexpr int kMirroredWall = 5;

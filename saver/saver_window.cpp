@@ -1,8 +1,7 @@
 #include "saver/saver_window.h"
 
-#include "platform/cursor.h"
-#include "platform/gl_driver.h"
-#include "platform/x11_windows.h"
+#include "platform/desktop/cursor.h"
+#include "platform/x11/windows.h"
 #include "saver/load_rules.h"
 
 #include <QAccessible>
@@ -95,7 +94,6 @@ SaverWindow::SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& 
     // The native window exists from here on, unseen, so that the device can be made on it.
     setFormat(options_.surfaceFormat);
     create();
-    platform::KeepGlDriverLoaded();
 }
 
 SaverWindow::~SaverWindow() {
@@ -232,7 +230,7 @@ void SaverWindow::CloseRequest() {
         case MusicFileType::None: break;
         }
     }
-    if (options_.cursorHiddenAtStart) platform::ShowCursor(true);
+    if (options_.cursorHiddenAtStart) desktop::ShowCursor(true);
     setKeyboardGrabEnabled(false);
     setMouseGrabEnabled(false);
     RunStep("deleting the wall files", [this] { DeleteWallFiles(options_.wallFolder); });

@@ -1,7 +1,7 @@
 #include "settings/settings.h"
 
-#include "platform/profile_strings.h"
-#include "platform/vb_runtime.h"
+#include "platform/core/profile_strings.h"
+#include "platform/core/vb_runtime.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,12 +22,12 @@ void ReadNumber(int16_t& setting, const QString& key, const std::filesystem::pat
         setting = 0;
         return;
     }
-    auto number = vb::ParseNumber(text.toStdString());
+    auto number = core::ParseNumber(text.toStdString());
     if (!number) return;
-    if (auto whole = vb::ToInt16(vb::Int(*number))) setting = *whole;
+    if (auto whole = core::ToInt16(core::Int(*number))) setting = *whole;
 }
 
-QString NumberText(int16_t value) { return QString::fromStdString(vb::Str(value)); }
+QString NumberText(int16_t value) { return QString::fromStdString(core::Str(value)); }
 
 // The keys and values a save writes, in the file's key order.
 std::vector<std::pair<QString, QString>> SavedValues(const Settings& s) {
@@ -43,11 +43,11 @@ std::vector<std::pair<QString, QString>> SavedValues(const Settings& s) {
 QString PathKey(int wall) { return QStringLiteral("Path") + QString::number(wall); }
 
 QString ReadIni(const QString& section, const QString& key, const std::filesystem::path& ini) {
-    return profile::GetPrivateProfileString(section, key, QString(), kValueBufferBytes, ini);
+    return core::GetPrivateProfileString(section, key, QString(), kValueBufferBytes, ini);
 }
 
 void WriteIni(const QString& section, const QString& key, const QString& value, const std::filesystem::path& ini) {
-    profile::WritePrivateProfileString(section, key, value, ini);
+    core::WritePrivateProfileString(section, key, value, ini);
 }
 
 bool FileUsable(const QString& path) {
@@ -84,7 +84,7 @@ void SaveSettings(const Settings& s, const std::filesystem::path& ini) {
 
 SaveRehearsal RehearseSave(const Settings& s, const std::filesystem::path& ini) {
     SaveRehearsal r;
-    r.text = profile::ProfileText::FromFile(ini);
+    r.text = core::ProfileText::FromFile(ini);
     for (const auto& [key, value] : SavedValues(s)) r.text.Write(kSection, key, value);
     for (int i = 1; i <= kWallCount; ++i) r.PicPath[i] = r.text.Get(kSection, PathKey(i), QString(), kValueBufferBytes);
     r.BGMFile = r.text.Get(kSection, kKeyBgmFile, QString(), kValueBufferBytes);

@@ -1,7 +1,7 @@
 #pragma once
 // The user's choices in memory, shared by the whole program, and the INI file that keeps
 // them between runs; the wall numbers they share with the wall files.
-#include "platform/profile_strings.h"
+#include "platform/core/profile_strings.h"
 
 #include <QString>
 #include <array>
@@ -53,7 +53,7 @@ void SaveSettings(const Settings& s, const std::filesystem::path& ini);
 struct SaveRehearsal {
     std::array<QString, kWallCount + 1> PicPath{}; // entries 1..6 used
     QString BGMFile;
-    profile::ProfileText text;
+    core::ProfileText text;
 };
 SaveRehearsal RehearseSave(const Settings& s, const std::filesystem::path& ini);
 

@@ -1,6 +1,6 @@
 // quelm: a 3D screensaver. See --help.
-#include "platform/program.h"
-#include "platform/x11_connection.h"
+#include "platform/core/program.h"
+#include "platform/x11/connection.h"
 #include "render/headless_recording.h"
 #include "settings/settings.h"
 #include "startup/hack_mode.h"
@@ -13,7 +13,7 @@
 int main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-    const QString commandLine = quelm::program::JoinArguments(args);
+    const QString commandLine = quelm::core::JoinArguments(args);
 
     if (args.size() == 1 && (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))) {
         std::fputs(quelm::HelpText().toUtf8().constData(), stdout);
@@ -38,10 +38,10 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
-    quelm::program::SetCommandLine(commandLine);
+    quelm::core::SetCommandLine(commandLine);
     quelm::Settings settings; // the user's choices, for the whole process
     if (recording) {
-        quelm::LoadSettings(settings, quelm::program::IniPathForRead());
+        quelm::LoadSettings(settings, quelm::core::IniPathForRead());
         return quelm::RecordShow(*recording, settings);
     }
     if (auto hack = quelm::ParseHackArguments(args)) return quelm::RunHack(app, settings, *hack);

@@ -1,6 +1,6 @@
 #include "startup/mode_dispatch.h"
 
-#include "platform/vb_runtime.h"
+#include "platform/core/vb_runtime.h"
 
 #include <cmath>
 
@@ -20,7 +20,7 @@ Mode ModeOf(const QString& commandLine) {
 
 uint32_t HostHandleOf(const QString& commandLine) {
     const QString tail = commandLine.mid(3);
-    const double value = std::nearbyint(vb::Val(tail.toStdString()));
+    const double value = std::nearbyint(core::Val(tail.toStdString()));
     if (!(value >= 0) || value > 4294967295.0) return 0;
     return static_cast<uint32_t>(value);
 }

@@ -1,6 +1,6 @@
 #include "startup/preview_window.h"
 
-#include "platform/x11_windows.h"
+#include "platform/x11/windows.h"
 
 #include <QPainter>
 

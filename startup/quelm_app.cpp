@@ -3,12 +3,12 @@
 #include "dialog/quib_p.h"
 #include "dialog/quib_p_design.h"
 #include "music/background_music.h"
-#include "platform/cursor.h"
-#include "platform/gl_direct3d.h"
-#include "platform/instance_lock.h"
-#include "platform/program.h"
-#include "platform/x11_screenshot.h"
-#include "platform/x11_windows.h"
+#include "platform/core/instance_lock.h"
+#include "platform/core/program.h"
+#include "platform/d3d/gl_direct3d.h"
+#include "platform/desktop/cursor.h"
+#include "platform/x11/screenshot.h"
+#include "platform/x11/windows.h"
 #include "render/box_show.h"
 #include "render/headless_recording.h"
 #include "saver/saver_window.h"
@@ -55,10 +55,10 @@ int RunShow(QApplication& app, Settings& settings, std::unique_ptr<ShowRenderer>
 
 int RunSaver(QApplication& app, Settings& settings, Mode mode) {
     const bool hideCursor = mode == Mode::Saver;
-    if (hideCursor) platform::ShowCursor(false);
+    if (hideCursor) desktop::ShowCursor(false);
 
     SaverOptions options;
-    options.wallFolder = program::StorageFolder();
+    options.wallFolder = core::StorageFolder();
     options.cursorHiddenAtStart = hideCursor;
     auto renderer = MakeBoxShow(settings, options.wallFolder, DeviceErrorOutput::MessageBox);
     renderer->StartWalls(); // the walls are made while the window and the device are
@@ -69,7 +69,7 @@ int RunSaver(QApplication& app, Settings& settings, Mode mode) {
 // it as its close box would (nothing is saved), also during its load or with a file
 // chooser open.
 int RunSettings(Settings& settings) {
-    QuibP dialog(settings, program::IniPathForWrite());
+    QuibP dialog(settings, core::IniPathForWrite());
     RouteTerminationSignals([&dialog] { dialog.CloseRequest(); });
     // The window and its title exist from the start of the load, so that a second start
     // in the meantime finds it and ends.
@@ -96,12 +96,12 @@ int RunHack(QApplication& app, Settings& settings, const HackRequest& request) {
     const auto hostRect = x11::WindowRect(target);
     if (!hostRect) return 0; // not a window: nothing to draw in
 
-    LoadSettings(settings, program::IniPathForRead());
+    LoadSettings(settings, core::IniPathForRead());
     // One show of the session plays the music; a settings preview plays none.
     const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size() : QSize();
     const bool preview = IsPreviewSized(hostRect->width(), hostRect->height(), screen.width(), screen.height());
-    std::unique_ptr<platform::InstanceLock> musicLock;
-    if (!preview) musicLock = std::make_unique<platform::InstanceLock>(QStringLiteral("music"));
+    std::unique_ptr<core::InstanceLock> musicLock;
+    if (!preview) musicLock = std::make_unique<core::InstanceLock>(QStringLiteral("music"));
     if (!musicLock || !musicLock->Held()) settings.BGMKind = kBgmNone;
 
     QTemporaryDir walls(PrivateWallFolderTemplate());
@@ -125,7 +125,7 @@ int RunMain(QApplication& app, Settings& settings, const QString& commandLine) {
     const Mode mode = ModeOf(commandLine);
     if (mode == Mode::Preview) return RunPreview(app, commandLine);
 
-    LoadSettings(settings, program::IniPathForRead());
+    LoadSettings(settings, core::IniPathForRead());
     switch (mode) {
     case Mode::Settings: return RunSettings(settings);
     case Mode::Saver:

@@ -5,8 +5,8 @@
 // the buffer as it was. Inputs naming a path are skipped, so only the harness's own files
 // are ever opened. The first byte is the reply buffer's size.
 #include "fuzz_check.h"
-#include "platform/cd_audio_device.h"
-#include "platform/mci.h"
+#include "platform/sound/detail/cd_audio_device.h"
+#include "platform/sound/mci.h"
 
 #include <QStringList>
 #include <sndfile.h>
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         std::filesystem::remove_all(folder, ec);
     });
     std::ofstream(folder + "/disc.bin", std::ios::binary)
-        << std::string(static_cast<size_t>(kDiscSeconds) * quelm::mm::kSectorsPerSecond * kBytesPerSector, '\0');
+        << std::string(static_cast<size_t>(kDiscSeconds) * quelm::sound::kSectorsPerSecond * kBytesPerSector, '\0');
     std::ofstream(folder + "/disc.cue") << "FILE \"disc.bin\" BINARY\n"
                                            "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
                                            "  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n";
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     SNDFILE* sf = sf_open((folder + "/a.wav").c_str(), SFM_WRITE, &wav);
     const std::vector<short> silence(kWavFrames);
     if (!sf || sf_writef_short(sf, silence.data(), kWavFrames) != kWavFrames || sf_close(sf) != 0) std::abort();
-    ::setenv(quelm::mm::kCdDeviceVariable, (folder + "/disc.cue").c_str(), 1);
+    ::setenv(quelm::sound::kCdDeviceVariable, (folder + "/disc.cue").c_str(), 1);
     ::setenv("PULSE_SERVER", ("unix:" + folder + "/no-server").c_str(), 1);
     return 0;
 }
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t replyChars = data[0] % kMaxReplyChars;
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data) + 1, static_cast<qsizetype>(size - 1));
     if (text.contains(QLatin1Char('/'))) return 0;
-    const auto media = quelm::mm::MakeSystemMultimedia();
+    const auto media = quelm::sound::MakeSystemMultimedia();
     const QStringList commands = text.split(QLatin1Char('\n'));
     for (qsizetype c = 0; c < commands.size() && c < kMaxCommands; ++c) {
         std::vector<char16_t> reply(replyChars + 1, kUntouched); // one more to see an overrun

@@ -1,7 +1,7 @@
 // libFuzzer harness for the picture reader through which both the user's wall pictures and
 // the textures load (platform/picture_loading.h): any bytes are refused, or decode (if at all)
 // to a picture of exactly the size measured before decoding, which the callers budget for.
-#include "platform/picture_loading.h"
+#include "platform/pictures/picture_loading.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace quelm::picture;
+    using namespace quelm::pictures;
     // Raw data: a read past the input's end is a read past libFuzzer's buffer, which the
     // address sanitizer reports.
     const auto picture = CheckPicture(QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));

@@ -1,13 +1,13 @@
 // The INI reader on any file: no undefined behaviour, and every value fits the buffer it
 // is read into. The first byte is the buffer's size, the rest the file.
 #include "fuzz_check.h"
-#include "platform/profile_strings.h"
+#include "platform/core/profile_strings.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-using quelm::profile::ProfileText;
+using quelm::core::ProfileText;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

@@ -6,8 +6,8 @@
 //  - every other key reads as before, and at most one key is added;
 //  - while the encoding stays, the other lines keep their bytes and line ends.
 #include "fuzz_check.h"
-#include "platform/codepage.h"
-#include "platform/profile_strings.h"
+#include "platform/core/detail/codepage.h"
+#include "platform/core/profile_strings.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -16,7 +16,7 @@
 #include <limits>
 #include <vector>
 
-using quelm::profile::ProfileText;
+using quelm::core::ProfileText;
 namespace codepage = quelm::codepage;
 
 namespace {
@@ -51,8 +51,8 @@ bool SameName(const QString& a, const QString& b) {
 
 // Every line of the file is readable in the encoding it will be read in.
 bool Readable(std::string_view bytes) {
-    if (bytes.substr(0, kMark.size()) == kMark) return codepage::IsValidUtf8(bytes.substr(kMark.size()));
-    return codepage::IsValidUtf8(bytes) || codepage::FromCp932(bytes).has_value();
+    if (bytes.substr(0, kMark.size()) == kMark) return core::IsValidUtf8(bytes.substr(kMark.size()));
+    return core::IsValidUtf8(bytes) || core::FromCp932(bytes).has_value();
 }
 
 // Lines with their line ends.

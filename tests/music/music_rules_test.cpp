@@ -2,7 +2,7 @@
 // and what the music makes of the replies. A recording stand-in for the multimedia services
 // answers each command with a scripted reply or error.
 #include "music/background_music.h"
-#include "platform/sound_loader.h"
+#include "platform/sound/sound_loader.h"
 
 #include <QStringList>
 
@@ -19,7 +19,7 @@ QT_END_NAMESPACE
 namespace quelm {
 namespace {
 
-class RecordingMedia final : public mm::Multimedia {
+class RecordingMedia final : public sound::Multimedia {
 public:
     QStringList sent; // each command with its reply buffer's size: "command #chars"
     std::map<QString, std::deque<std::pair<uint32_t, QString>>> script; // per command; the last answer repeats
@@ -32,7 +32,7 @@ public:
         auto& answers = script[command];
         const auto [result, text] = answers.empty() ? std::pair<uint32_t, QString>{} : answers.front();
         if (answers.size() > 1) answers.pop_front();
-        if (result == 0) mm::CopyReply(text, reply, replyChars);
+        if (result == 0) sound::CopyReply(text, reply, replyChars);
         return result;
     }
     bool GetErrorString(uint32_t, char16_t*, uint32_t) override { return false; }
@@ -116,8 +116,8 @@ TEST_F(MusicRules, CdPollKeepsTheChosenTrackOrThePlayThroughGoing) {
 
 // This test program has no library path to the sound module, as a program installed without it.
 TEST(SoundModule, WhenItCannotBeLoadedEveryCommandFailsAndThereIsNoOutputDevice) {
-    const auto media = mm::MakeLoadedMultimedia();
-    EXPECT_EQ(media->SendString("open cdaudio", nullptr, 0), mm::MCIERR_DEVICE_NOT_INSTALLED);
+    const auto media = sound::MakeLoadedMultimedia();
+    EXPECT_EQ(media->SendString("open cdaudio", nullptr, 0), sound::MCIERR_DEVICE_NOT_INSTALLED);
     EXPECT_EQ(media->WaveOutDeviceCount(), 0u);
     const QString wav = "loop.wav";
     EXPECT_FALSE(media->PlaySound(&wav, 0));

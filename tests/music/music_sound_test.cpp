@@ -3,7 +3,7 @@
 // the test's disc images and files are told apart over time) on real Qt timers with the show's
 // intervals, and inside the real program.
 #include "music/background_music.h"
-#include "platform/cd_audio_device.h"
+#include "platform/sound/detail/cd_audio_device.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -177,7 +177,7 @@ struct Reply {
     uint32_t result;
     QString text;
 };
-Reply Send(mm::Multimedia& media, const QString& command) { // with a 512-character reply buffer
+Reply Send(sound::Multimedia& media, const QString& command) { // with a 512-character reply buffer
     std::array<char16_t, 512> buffer{};
     const uint32_t result = media.SendString(command, buffer.data(), buffer.size());
     return {result, QString::fromUtf16(buffer.data())};
@@ -188,7 +188,7 @@ protected:
     static void SetUpTestSuite() { ASSERT_TRUE(SettleSoundServer()) << "run under scripts/with-services.sh"; }
     QTemporaryDir dir;
     Settings settings;
-    std::unique_ptr<mm::Multimedia> media = mm::MakeSystemMultimedia();
+    std::unique_ptr<sound::Multimedia> media = sound::MakeSystemMultimedia();
     MonitorRecorder recorder;
     BackgroundMusic music{settings, *media};
     const QString mp3 = dir.filePath("song.mp3"), wav = dir.filePath("loop.wav");
@@ -209,7 +209,8 @@ protected:
     void UseDisc(double secondsPerTrack, int repeat) {
         settings.BGMKind = kBgmCd;
         settings.BGMRepeat = repeat;
-        setenv(mm::kCdDeviceVariable, MakeDiscImage(dir.path().toStdString(), kTrackTones, secondsPerTrack).c_str(), 1);
+        setenv(sound::kCdDeviceVariable, MakeDiscImage(dir.path().toStdString(), kTrackTones, secondsPerTrack).c_str(),
+               1);
     }
     // Opens the music, keeps it going on its timer for `ms` (running `meddle` 700 ms in), closes it.
     Heard Play(int ms, const std::vector<double>& tones, std::function<void()> meddle = {}) {
@@ -238,8 +239,8 @@ TEST_F(Music, APathWithADoubleQuoteFailsAndOpensNoOtherFile) {
         const auto begun = Clock::now();
         EXPECT_NE(Send(*media, "open \"" + path + "\" type MPEGVideo Alias MP3Play").result, 0u) << path.toStdString();
         EXPECT_LT(Clock::now() - begun, std::chrono::seconds(1)); // no hanging on a broken command
-        EXPECT_EQ(Send(*media, "status MP3Play mode").result, mm::MCIERR_INVALID_DEVICE_NAME);
-        EXPECT_EQ(Send(*media, "status \"" + dir.path() + "/a\" mode").result, mm::MCIERR_INVALID_DEVICE_NAME);
+        EXPECT_EQ(Send(*media, "status MP3Play mode").result, sound::MCIERR_INVALID_DEVICE_NAME);
+        EXPECT_EQ(Send(*media, "status \"" + dir.path() + "/a\" mode").result, sound::MCIERR_INVALID_DEVICE_NAME);
     }
 }
 
@@ -355,12 +356,12 @@ TEST_F(Music, FilesCutShortWhileTheyPlayCostNoProcessorTime) {
 // A disc with a data track between two audio tracks. (The answers the poll reads while a
 // disc plays are heard at work in the tests above.)
 TEST_F(Music, TheDiscAnswersTheMusicPassesOverDataTracksAndACutImageEndsThePolling) {
-    setenv(mm::kCdDeviceVariable, MakeDiscImage(dir.path().toStdString(), {500, 0, 1100}, 1.0).c_str(), 1);
+    setenv(sound::kCdDeviceVariable, MakeDiscImage(dir.path().toStdString(), {500, 0, 1100}, 1.0).c_str(), 1);
     ASSERT_EQ(Send(*media, "open cdaudio").result, 0u);
     ASSERT_EQ(Send(*media, "set cdaudio time format tmsf").result, 0u);
     EXPECT_EQ(Send(*media, "status cdaudio position track 3").text, "03:00:00:00");
-    EXPECT_EQ(Send(*media, "play cdaudio from 02:00:00:00").result, mm::MCIERR_OUTOFRANGE); // data
-    EXPECT_EQ(Send(*media, "play cdaudio from 03:00:00:00 to 03:00:01:00").result, 0u);     // to the disc's end
+    EXPECT_EQ(Send(*media, "play cdaudio from 02:00:00:00").result, sound::MCIERR_OUTOFRANGE); // data
+    EXPECT_EQ(Send(*media, "play cdaudio from 03:00:00:00 to 03:00:01:00").result, 0u);        // to the disc's end
     // Stopped at the disc's end, played on it starts from track 1, which ends where the data
     // track begins; played on, the disc goes on at track 3.
     ASSERT_TRUE(QTest::qWaitFor([&] { return Send(*media, "status cdaudio mode").text == "stopped"; }, 3000));
@@ -379,7 +380,7 @@ TEST_F(Music, TheDiscAnswersTheMusicPassesOverDataTracksAndACutImageEndsThePolli
     EXPECT_TRUE(QTest::qWaitFor([&] { return !poll.isActive(); }, 3000));
     EXPECT_EQ(Send(*media, "status cdaudio mode").text, "not ready");
     EXPECT_EQ(Send(*media, "close cdaudio").result, 0u);
-    EXPECT_EQ(Send(*media, "status cdaudio mode").result, mm::MCIERR_INVALID_DEVICE_NAME);
+    EXPECT_EQ(Send(*media, "status cdaudio mode").result, sound::MCIERR_INVALID_DEVICE_NAME);
 }
 
 TEST_F(Music, AfterTheSoundServerRestartsTheWavTheMp3AndTheCdPlayAgain) {
@@ -407,8 +408,8 @@ TEST_F(Music, AfterTheSoundServerRestartsTheWavTheMp3AndTheCdPlayAgain) {
     ASSERT_EQ(kill(server, SIGKILL), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return kill(server, 0) != 0; }, 3000));
     { // No server and no drive: no device, the poll ends, and nothing waits.
-        qputenv(mm::kCdDeviceVariable, "/nonexistent/drive");
-        BackgroundMusic gone(settings, mm::MakeSystemMultimedia());
+        qputenv(sound::kCdDeviceVariable, "/nonexistent/drive");
+        BackgroundMusic gone(settings, sound::MakeSystemMultimedia());
         EXPECT_LT(LongestCallMs(gone), kLongestCallMs);
         EXPECT_FALSE(gone.CDPoll());
         EXPECT_EQ(media->WaveOutDeviceCount(), 0u);

@@ -54,7 +54,7 @@ TEST(Motion, TwoReversalsInOneTickKeepTheSecondTurningSpeed) {
     m.eye = EyeState{5.9f, 1, 6.9f}; // x and z cross together
     m.speeds = MotionSpeeds{0.25f, 0.01f, 0.25f, 0};
     m.random.Seed(7);
-    vb::Random draws = m.random;
+    core::Random draws = m.random;
     draws.Next();
     const float second = draws.Next();
     m.Step();

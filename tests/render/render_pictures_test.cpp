@@ -1,7 +1,7 @@
 // The box as OpenGL draws it (Mesa llvmpipe under Xvfb), on six wall pictures with words and
 // coloured marks, compared with reference pictures kept beside this test within a tolerance.
 // Set QUELM_UPDATE_REFERENCES=1 to rewrite the reference pictures (then look at them).
-#include "platform/gl_direct3d.h"
+#include "platform/d3d/gl_direct3d.h"
 #include "render/box_renderer.h"
 #include "render/headless_recording.h"
 

@@ -1,7 +1,7 @@
 // The six wall files from the desktop and from the user's pictures, and picture loading's
 // answer to bad input.
-#include "platform/picture_loading.h"
-#include "platform/x11_screenshot.h"
+#include "platform/pictures/picture_loading.h"
+#include "platform/x11/screenshot.h"
 #include "render/wall_pictures.h"
 
 #include <QBuffer>
@@ -126,10 +126,10 @@ TEST(PictureLoading, IsMeasuredByItsDecoderAndRefusedWhenDamagedOrTooLarge) {
     const QImage pattern = Pattern(64, 48, 4);
     const QByteArray bmp = Encoded(pattern, "BMP"), jpeg = Encoded(pattern, "JPEG"), gif = Gif(300, 200);
     const auto read = [&](const QByteArray& bytes) {
-        return picture::ReadPictureFile(Write(dir, "p", bytes).toStdString());
+        return pictures::ReadPictureFile(Write(dir, "p", bytes).toStdString());
     };
     const auto load = [&](const QByteArray& bytes) {
-        return picture::LoadPictureFile(Write(dir, "p", bytes).toStdString());
+        return pictures::LoadPictureFile(Write(dir, "p", bytes).toStdString());
     };
     EXPECT_EQ(load(bmp), pattern);
     EXPECT_TRUE(load(jpeg).size() == pattern.size() && load(gif).size() == QSize(300, 200));
@@ -149,7 +149,7 @@ TEST(PictureLoading, IsMeasuredByItsDecoderAndRefusedWhenDamagedOrTooLarge) {
                                   Encoded(pattern, "PNG"), hugeJpeg, Gif(30000, 30000), Gif(10000, 10001), bomb,
                                   lowPixels, jpeg.left(2) + '\0' + jpeg.mid(2), Gif(9999, 9999, 16, 12)})
         EXPECT_FALSE(read(bad)) << bad.left(16).toHex().toStdString();
-    EXPECT_FALSE(picture::ReadPictureFile(dir.filePath("missing.bmp").toStdString()));
+    EXPECT_FALSE(pictures::ReadPictureFile(dir.filePath("missing.bmp").toStdString()));
 
     // 9999 x 9999 in a frame header that a walk taking FF 00 for a segment skips, while the
     // decoder skips the pair and reads it; an APP0 segment then hides the real 64 x 48 one.
@@ -166,11 +166,11 @@ TEST(PictureShrinking, AveragesWhatLiesUnderEachPixel) {
     QImage picture(3, 3, QImage::Format_RGB32);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 3; ++x) picture.setPixel(x, y, qRgb(90 * x, 90 * y, 200));
-    const QImage shrunk = picture::Shrink(picture, QSize(2, 2));
+    const QImage shrunk = pictures::Shrink(picture, QSize(2, 2));
     for (const auto& [x, y, red, green] :
          {std::tuple{0, 0, 30, 30}, {1, 0, 150, 30}, {0, 1, 30, 150}, {1, 1, 150, 150}})
         EXPECT_EQ(shrunk.pixel(x, y), qRgb(red, green, 200)) << x << y;
-    EXPECT_EQ(picture::ShrinkSize(QSize(4000, 3000), 1024), QSize(1024, 1024));
+    EXPECT_EQ(pictures::ShrinkSize(QSize(4000, 3000), 1024), QSize(1024, 1024));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The real program started as a screensaver daemon starts it: inside host windows of the
 // test's own, ended by SIGTERM.
-#include "platform/x11_windows.h"
+#include "platform/x11/windows.h"
 #include "tests/startup/program_fixture.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // The real program in real processes on a real X server: its modes, the single-instance
 // test, the preview inside a host window, and the show's ending.
-#include "platform/x11_windows.h"
+#include "platform/x11/windows.h"
 #include "tests/startup/program_fixture.h"
 
 #include <QApplication>

@@ -2,6 +2,7 @@
 
 #include "saver/load_rules.h"
 
+#include <exception>
 #include <limits>
 #include <system_error>
 
@@ -13,8 +14,8 @@ BoxRenderer::BoxRenderer(Settings& settings, std::filesystem::path wallFolder, D
       scene_(device_, wallFolder_, &walls_) {}
 
 BoxRenderer::~BoxRenderer() {
-    if (!ahead_.valid()) return;
-    ahead_.wait();
+    if (!making_.valid()) return;
+    making_.wait();
     DeleteWallFiles(wallFolder_);
 }
 
@@ -24,58 +25,35 @@ int BoxRenderer::TextureSide() const {
     return mode ? d3d::MaxTextureSide(*mode) : std::numeric_limits<int>::max();
 }
 
-void BoxRenderer::StartWalls() {
-    Settings chosen = settings_;
-    ApplyPictureSourceGuard(chosen);
-    const int side = TextureSide();
-    const QRect area = PrimaryScreenArea(); // asked on Qt's thread
+void BoxRenderer::MakeWalls(std::function<WallTextures()> make) {
     try {
-        if (chosen.PicKind == kPicDesktop) {
-            if (area.isEmpty()) return;
-            ahead_ = std::async(std::launch::async, [folder = wallFolder_, area, side] {
-                return CaptureDesktopWallsAt(folder, area, side);
-            });
-        } else if (chosen.PicKind == kPicFiles) {
-            ahead_ = std::async(std::launch::async, [this, chosen, side] {
-                return std::optional(quelm::PrepareUserWalls(surfaces_, chosen, wallFolder_, side));
-            });
-        } else {
-            return;
-        }
-        aheadKind_ = chosen.PicKind;
+        making_ = std::async(std::launch::async, std::move(make));
     } catch (const std::system_error&) {
-        // No thread to be had: the load makes the walls itself.
+        std::promise<WallTextures> here; // no thread to be had: made now
+        here.set_value(make());
+        making_ = here.get_future();
     }
-}
-
-std::optional<WallTextures> BoxRenderer::TakeAhead(int16_t kind) {
-    if (!ahead_.valid()) return std::nullopt;
-    std::optional<WallTextures> made;
-    try {
-        made = ahead_.get();
-    } catch (...) {
-        return std::nullopt; // made again below, where a failure is reported
-    }
-    if (aheadKind_ != kind) return std::nullopt; // the load chose otherwise: made again below
-    return made;
 }
 
 void BoxRenderer::CaptureDesktopWalls() {
-    if (auto made = TakeAhead(kPicDesktop))
-        walls_ = std::move(*made);
-    else
-        walls_ = quelm::CaptureDesktopWalls(surfaces_, wallFolder_, TextureSide());
+    const QRect area = PrimaryScreenArea(); // asked on Qt's thread
+    if (area.isEmpty()) return;
+    grabLater_ = true; // where the screen cannot be read from another thread
+    MakeWalls([folder = wallFolder_, area, side = TextureSide()] {
+        return CaptureDesktopWallsAt(folder, area, side).value_or(WallTextures{});
+    });
 }
 
 void BoxRenderer::CaptureDesktopWallsFrom(const QImage& desktop) {
-    walls_ = quelm::CaptureDesktopWallsFrom(surfaces_, wallFolder_, desktop, TextureSide());
+    MakeWalls([folder = wallFolder_, desktop, side = TextureSide()] {
+        return quelm::CaptureDesktopWallsFrom(folder, desktop, side);
+    });
 }
 
 void BoxRenderer::PrepareUserWalls() {
-    if (auto made = TakeAhead(kPicFiles))
-        walls_ = std::move(*made);
-    else
-        walls_ = quelm::PrepareUserWalls(surfaces_, settings_, wallFolder_, TextureSide());
+    MakeWalls([folder = wallFolder_, settings = settings_, side = TextureSide()] {
+        return quelm::PrepareUserWalls(settings, folder, side);
+    });
 }
 
 bool BoxRenderer::InitDevice(QWindow& window) { return device_.InitDevice(&window); }
@@ -83,8 +61,19 @@ bool BoxRenderer::InitDevice(QWindow* window) { return device_.InitDevice(window
 void BoxRenderer::BuildBoxVertices() { scene_.BuildBoxVertices(); }
 
 void BoxRenderer::InitScene() {
+    std::exception_ptr failure;
+    if (making_.valid()) {
+        try {
+            walls_ = making_.get();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (grabLater_ && !failure && !walls_.wall[1].Made())
+            walls_ = quelm::CaptureDesktopWalls(wallFolder_, TextureSide());
+    }
     scene_.InitScene();
     walls_ = {};
+    if (failure) std::rethrow_exception(failure);
 }
 
 void BoxRenderer::StartMotion() { motion_.Start(); }

@@ -9,24 +9,21 @@
 #include "settings/settings.h"
 
 #include <filesystem>
+#include <functional>
 #include <future>
-#include <optional>
 
 namespace quelm {
 
 class BoxRenderer final : public ShowRenderer {
 public:
     BoxRenderer(Settings& settings, std::filesystem::path wallFolder, Direct3DCreator root, ErrorReporter report);
-    // Work started ahead and never collected (the load ended before the walls) is waited
-    // for, and the wall files it made are removed, as the close request removed them.
+    // Walls still being made when the show ends before its scene (a close request during the
+    // load) are waited for, and the files made are removed, as the close request removed them.
     ~BoxRenderer() override;
 
-    // Starts making the wall files of the picture source that the load will choose, on a
-    // thread of its own, so that the work overlaps the making of the window and the device;
-    // CaptureDesktopWalls or PrepareUserWalls then collect it. Call it on Qt's thread before
-    // any window of ours shows.
-    void StartWalls();
-
+    // The wall files are made on a thread of their own, so that the work overlaps the making
+    // of the window, the device and the music; InitScene collects them. Call these on Qt's
+    // thread before any window of ours shows.
     void CaptureDesktopWalls() override;
     // The desktop walls from a picture of the desktop taken earlier (a daemon's screenshot).
     void CaptureDesktopWallsFrom(const QImage& desktop);
@@ -35,8 +32,9 @@ public:
     // A device with no window (an off-screen Direct3D object).
     bool InitDevice(QWindow* window);
     void BuildBoxVertices() override;
-    // The scene; a wall whose file is still the one just made takes its texture from the
-    // pixels kept from the making, which are let go afterwards.
+    // The scene, once the walls are made: each wall's texture from the pixels kept from the
+    // making (let go afterwards), else from its file. A failure of the walls' making is
+    // thrown after the scene is set up, for the load to report.
     void InitScene() override;
     void StartMotion() override;
     // One motion step, then one frame; the motion goes on when the frame fails.
@@ -51,17 +49,16 @@ public:
     d3d::Device* Device() const { return device_.Device(); }
 
 private:
-    // The walls made ahead for `kind`, when they were started and could be made that way.
-    std::optional<WallTextures> TakeAhead(int16_t kind);
+    // Makes the walls with `make` on a thread of its own (here, when no thread can be had).
+    void MakeWalls(std::function<WallTextures()> make);
     // The longest side the device will give a texture.
     int TextureSide() const;
 
     Settings& settings_;
     std::filesystem::path wallFolder_;
-    WallSurfaces surfaces_;
     WallTextures walls_; // what the wall files hold, until the scene has its textures
-    std::future<std::optional<WallTextures>> ahead_;
-    int16_t aheadKind_ = -1;
+    std::future<WallTextures> making_;
+    bool grabLater_ = false; // a desktop the making could not read: Qt's thread grabs it
     BoxDevice device_;
     BoxScene scene_;
     ViewMotion motion_;

@@ -2,16 +2,11 @@
 
 #include "platform/d3d/matrices.h"
 
-#include <algorithm>
-#include <string>
-#include <vector>
-
 namespace quelm {
 
 namespace {
 constexpr uint32_t kStage = 0;
 constexpr uint32_t kStream = 0;
-constexpr int kMirrorStripRows = 64; // rows mirrored into the texture at a time
 
 // Returns from the calling routine when a device call fails.
 #define QUELM_TRY(call)                                                                                                \
@@ -38,50 +33,21 @@ d3d::Matrix ViewMatrix(float x, float y, float z, float pitch, float yaw, float 
 BoxScene::BoxScene(const BoxDevice& device, std::filesystem::path wallFolder, WallTextures* kept)
     : device_(device), wallFolder_(std::move(wallFolder)), kept_(kept) {}
 
-namespace {
-
-// A texture of `kept`'s pixels, mirrored row by row when asked.
-d3d::HResult TextureOf(d3d::Device& device, const WallTexture& kept, d3d::TextureHandle& texture) {
-    const QImage& p = kept.pixels;
-    QUELM_TRY(device.CreateTexture(uint32_t(p.width()), uint32_t(p.height()), texture));
-    if (!kept.mirrored)
-        return device.CopyToTexture(texture, 0, uint32_t(p.height()), p.constBits(), uint32_t(p.bytesPerLine()));
-    std::vector<QRgb> strip(size_t(p.width()) * kMirrorStripRows);
-    for (int y = 0; y < p.height(); y += kMirrorStripRows) {
-        const int rows = std::min(kMirrorStripRows, p.height() - y);
-        for (int r = 0; r < rows; ++r) {
-            const auto* in = reinterpret_cast<const QRgb*>(p.constScanLine(y + r));
-            std::reverse_copy(in, in + p.width(), strip.begin() + ptrdiff_t(r) * p.width());
-        }
-        QUELM_TRY(device.CopyToTexture(texture, uint32_t(y), uint32_t(rows), strip.data(),
-                                       uint32_t(p.width() * sizeof(QRgb))));
-    }
-    return d3d::kOk;
-}
-
-} // namespace
-
 d3d::HResult BoxScene::MakeTexture(d3d::Device& device, int wall) {
-    if (const WallTexture* kept = kept_ ? kept_->Of(wall, wallFolder_) : nullptr) {
-        if (kept->sameAs != 0 && textures_[kept->sameAs] != 0) {
-            textures_[wall] = textures_[kept->sameAs];
-            return d3d::kOk;
-        }
-        // A wall before this one made of the same pixels: the same texture, or its mirror.
-        for (int earlier = 1; earlier < wall && kept->sameAs == 0; ++earlier) {
-            const WallTexture* other = kept_->Of(earlier, wallFolder_);
-            if (!other || other->sameAs != 0 || textures_[earlier] == 0 ||
-                other->pixels.cacheKey() != kept->pixels.cacheKey())
-                continue;
-            if (other->mirrored == kept->mirrored) {
-                textures_[wall] = textures_[earlier];
-                return d3d::kOk;
-            }
-            if (!d3d::Failed(device.CreateMirroredTexture(textures_[earlier], textures_[wall]))) return d3d::kOk;
-        }
-        if (kept->sameAs == 0 && !d3d::Failed(TextureOf(device, *kept, textures_[wall]))) return d3d::kOk;
+    WallTexture* kept = kept_ ? &kept_->wall[size_t(wall)] : nullptr;
+    if (!kept || !kept->Made()) return device.CreateTextureFromFile(WallFile(wallFolder_, wall), textures_[wall]);
+    if (kept->sameAs != 0) {
+        if (textures_[kept->sameAs] == 0) QUELM_TRY(MakeTexture(device, kept->sameAs));
+        if (kept->mirrored) return device.CreateMirroredTexture(textures_[kept->sameAs], textures_[wall]);
+        textures_[wall] = textures_[kept->sameAs];
+        return d3d::kOk;
     }
-    return device.CreateTextureFromFile(WallFile(wallFolder_, wall), textures_[wall]);
+    const QImage& p = kept->pixels;
+    QUELM_TRY(device.CreateTexture(uint32_t(p.width()), uint32_t(p.height()), textures_[wall]));
+    QUELM_TRY(
+        device.CopyToTexture(textures_[wall], 0, uint32_t(p.height()), p.constBits(), uint32_t(p.bytesPerLine())));
+    kept->pixels = QImage(); // on the device now
+    return d3d::kOk;
 }
 
 void BoxScene::BuildBoxVertices() { quelm::BuildBoxVertices(vertices_); }
@@ -105,10 +71,8 @@ void BoxScene::InitScene() {
         d3d::Device* device = device_.Device();
         if (!device) return d3d::kErrInvalidCall;
         QUELM_TRY(SetFixedState(*device));
-        for (int wall = 1; wall <= kBoxFaceCount; ++wall) {
-            QUELM_TRY(MakeTexture(*device, wall));
-            if (kept_) kept_->ReleaseThrough(wall);
-        }
+        for (int wall = 1; wall <= kBoxFaceCount; ++wall)
+            if (textures_[wall] == 0) QUELM_TRY(MakeTexture(*device, wall));
         QUELM_TRY(device->CreateVertexBuffer(kBoxVertexBufferBytes, d3d::kUsageWriteOnly, kBoxVertexFormat,
                                              d3d::kPoolManaged, vertexBuffer_));
         QUELM_TRY(device->CopyToVertexBuffer(vertexBuffer_, 0, vertices_.data(), kBoxVertexBufferBytes));

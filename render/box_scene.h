@@ -32,10 +32,10 @@ d3d::Matrix ViewMatrix(float x, float y, float z, float pitch, float yaw, float 
 
 class BoxScene {
 public:
-    // `kept`: what the wall files hold, when they were just made (may be null). A wall whose
-    // file is still the one made takes its texture from there instead of reading the file
-    // back; walls with identical files share one texture. InitScene lets go of each kept
-    // picture once its texture is made.
+    // `kept`: what the wall files hold, when they were just made (may be null). A wall kept
+    // there takes its texture from there instead of reading its file back; walls showing the
+    // same picture share one texture. InitScene lets go of each kept picture once its
+    // texture is made.
     BoxScene(const BoxDevice& device, std::filesystem::path wallFolder, WallTextures* kept = nullptr);
 
     void BuildBoxVertices();

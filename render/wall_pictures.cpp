@@ -1,19 +1,19 @@
 #include "render/wall_pictures.h"
 
 #include "platform/core/twips.h"
-#include "platform/pictures/picture_loading.h"
+#include "platform/pictures/bitmap_writer.h"
+#include "platform/pictures/picture_decoding.h"
+#include "platform/pictures/picture_surface.h"
+#include "platform/pictures/texture_fitting.h"
 #include "platform/x11/screenshot.h"
 
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -52,91 +52,59 @@ private:
     const int64_t limit_;
 };
 
-// The density of an image made by sizing a surface (Master, Display): a new image's, which
-// Qt takes from the screen. Asked once, first on Qt's thread (PrimaryScreenArea).
+// The density of an image made by sizing a picture surface: a new image's, which Qt takes
+// from the screen. Asked once, first on Qt's thread (PrimaryScreenArea).
 PictureDensity NewImageDensity() {
-    static const PictureDensity density = [] {
-        const QImage fresh(1, 1, QImage::Format_RGB32);
-        return PictureDensity{fresh.dotsPerMeterX(), fresh.dotsPerMeterY()};
-    }();
+    static const PictureDensity density = pictures::DensityOf(QImage(1, 1, QImage::Format_RGB32));
     return density;
 }
 
-PictureDensity DensityOf(const QImage& image) { return {image.dotsPerMeterX(), image.dotsPerMeterY()}; }
-
-// The texture of one picture made from its rows as they come: the rows themselves when the
-// picture fits a texture, else the picture shrunk as the device shrinks a file. Its mirror
-// image is the same pixels mirrored: shrinking commutes with mirroring (the weights under
-// a pixel mirror too).
-class TextureRows {
+// Wall 5's rows: each row mirrored once, then handed to its file and, when wall 5 keeps
+// pixels of its own, to its texture.
+class MirroredRows {
 public:
-    // `whole`: the picture's rows are already held there (nothing is copied).
-    TextureRows(QSize size, int side, const QImage* whole = nullptr) : size_(size) {
-        const QSize fitted = pictures::ShrinkSize(size, side);
-        if (fitted != size) {
-            shrinker_.emplace(size, fitted);
-        } else {
-            kept_ = whole ? *whole : QImage(size, QImage::Format_RGB32);
-            copy_ = !whole;
-        }
+    explicit MirroredRows(int width) : row_(size_t(std::max(width, 0))) {}
+    const QRgb* Of(const QRgb* pixels) {
+        std::reverse_copy(pixels, pixels + row_.size(), row_.begin());
+        return row_.data();
     }
-    void AddRow(int y, const QRgb* pixels) {
-        if (shrinker_)
-            shrinker_->AddRow(pixels);
-        else if (copy_ && !kept_.isNull())
-            std::memcpy(kept_.scanLine(y), pixels, size_t(size_.width()) * sizeof(QRgb));
-    }
-    WallTexture Straight() { return Made(false); }
-    WallTexture Mirrored() { return Made(true); }
 
 private:
-    WallTexture Made(bool mirrored) {
-        if (shrinker_) {
-            kept_ = shrinker_->Take();
-            shrinker_.reset();
-        }
-        WallTexture made;
-        made.pixels = kept_;
-        made.mirrored = mirrored;
-        return made;
-    }
-
-    QSize size_;
-    QImage kept_;
-    bool copy_ = false;
-    std::optional<pictures::RowShrinker> shrinker_;
+    std::vector<QRgb> row_;
 };
 
-// Writes `image` to `file` (mirrored when asked) and gives its texture.
-WallTexture WriteImage(const QImage& image, const std::filesystem::path& file, PictureDensity density, bool mirrored,
+// Writes `image` to wall `wall`'s file (mirrored for wall 5) and gives its texture.
+WallTexture WriteImage(const QImage& image, const std::filesystem::path& folder, int wall, PictureDensity density,
                        int side) {
-    pictures::BitmapWriter writer(file, image.size(), density, mirrored);
-    TextureRows texture(image.size(), side, &image);
+    const bool mirror = wall == kMirroredWall;
+    pictures::BitmapWriter file(WallFile(folder, wall), image.size(), density);
+    std::optional<pictures::TextureFitter> texture;
+    if (mirror) texture.emplace(image.size(), side);
+    MirroredRows mirrored(image.width());
     for (int y = 0; y < image.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        writer.AddRow(row);
-        texture.AddRow(y, row);
+        if (mirror) row = mirrored.Of(row);
+        file.AddRow(row);
+        if (texture) texture->AddRow(row);
     }
-    WallTexture made = mirrored ? texture.Mirrored() : texture.Straight();
-    if (writer.Finish()) made.written = StampOf(file);
+    WallTexture made;
+    made.pixels = texture ? texture->Take() : pictures::FitToTexture(image, side);
+    made.written = file.Finish();
     return made;
 }
 
-// Copies wall `from`'s file to wall `to`; its texture serves both.
+// Wall `to` shows the same picture as wall `from`: its file copied, its texture shared.
 WallTexture CopyWall(const WallTextures& walls, const std::filesystem::path& folder, int from, int to) {
     WallTexture copy;
-    const int root = walls.wall[from].sameAs ? walls.wall[from].sameAs : from;
-    if (walls.wall[from].written && pictures::CopyFileWhole(WallFile(folder, from), WallFile(folder, to))) {
-        copy.sameAs = root;
-        copy.written = StampOf(WallFile(folder, to));
-    }
+    copy.sameAs = from;
+    copy.written = walls.wall[from].written && pictures::CopyFileWhole(WallFile(folder, from), WallFile(folder, to));
     return copy;
 }
 
 // Walls 1, 2, 3, 4 and 6 from `desktop` at `wall` size, wall 5 its mirror.
 WallTextures WriteDesktopWalls(const std::filesystem::path& folder, const QImage& desktop, QSize wall, int side) {
     QImage image = desktop.format() == QImage::Format_RGB32 ? desktop : desktop.convertToFormat(QImage::Format_RGB32);
-    if (image.size() != wall) { // Master sized to the screen, the grab copied in at (0, 0)
+    if (image.size() != wall) { // a surface sized to the screen, the grab copied in at (0, 0)
         pictures::PictureSurface master;
         master.SetSize(wall.width(), wall.height());
         master.BitBlt(0, 0, wall.width(), wall.height(), image, 0, 0);
@@ -147,22 +115,20 @@ WallTextures WriteDesktopWalls(const std::filesystem::path& folder, const QImage
     // their rows in one pass.
     const PictureDensity density = NewImageDensity();
     pictures::BitmapWriter straight(WallFile(folder, 1), image.size(), density);
-    pictures::BitmapWriter mirrored(WallFile(folder, kMirroredWall), image.size(), density, true);
-    TextureRows textures(image.size(), side, &image);
+    pictures::BitmapWriter mirroredFile(WallFile(folder, kMirroredWall), image.size(), density);
+    MirroredRows mirrored(image.width());
     for (int y = 0; y < image.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         straight.AddRow(row);
-        mirrored.AddRow(row);
-        textures.AddRow(y, row);
+        mirroredFile.AddRow(mirrored.Of(row));
     }
     WallTextures walls;
-    walls.wall[1] = textures.Straight();
-    if (straight.Finish()) walls.wall[1].written = StampOf(WallFile(folder, 1));
-    walls.wall[kMirroredWall] = textures.Mirrored();
-    if (mirrored.Finish()) walls.wall[kMirroredWall].written = StampOf(WallFile(folder, kMirroredWall));
+    walls.wall[1].pixels = pictures::FitToTexture(image, side);
+    walls.wall[1].written = straight.Finish();
+    walls.wall[kMirroredWall] = {QImage(), 1, true, mirroredFile.Finish()};
     for (int n : {2, 3, 4, 6}) {
         walls.wall[n] = CopyWall(walls, folder, 1, n);
-        if (!walls.wall[n].written) walls.wall[n] = WriteImage(image, WallFile(folder, n), density, false, side);
+        if (!walls.wall[n].written) walls.wall[n].written = WriteImage(image, folder, n, density, side).written;
     }
     return walls;
 }
@@ -181,37 +147,45 @@ struct PictureJob {
 };
 
 // Decodes `path` once and writes its straight wall file `straightWall` (0: none) and, when
-// `mirrored`, wall 5's file; fills their textures. False when the picture cannot be loaded.
+// `mirrored`, wall 5's file; fills their textures (wall 5's shares the straight wall's where
+// there is one). False when the picture cannot be loaded.
 bool WritePictureWalls(const std::filesystem::path& path, int straightWall, bool mirrored,
                        const std::filesystem::path& folder, int side, MemoryBudget& budget, WallTextures& walls) {
     auto file = pictures::ReadPictureFile(path);
     if (!file) return false;
-    const int64_t bytes = file->RowDecodingBytes();
+    const int64_t bytes = pictures::RowDecodingBytes(*file);
     budget.Acquire(bytes);
     std::optional<pictures::BitmapWriter> straightFile, mirroredFile;
-    std::optional<TextureRows> textures;
+    std::optional<pictures::TextureFitter> texture;
+    MirroredRows mirroredRows(file->size.width());
     const bool decoded = pictures::DecodePictureRows(
         *file,
         [&](PictureDensity density) {
             if (straightWall) straightFile.emplace(WallFile(folder, straightWall), file->size, density);
-            // Display, sized to the picture, holds the mirror: a new image's density.
-            if (mirrored) mirroredFile.emplace(WallFile(folder, kMirroredWall), file->size, NewImageDensity(), true);
-            textures.emplace(file->size, side);
+            // Wall 5's file is made through a picture surface sized to the picture: a new
+            // image's density.
+            if (mirrored) mirroredFile.emplace(WallFile(folder, kMirroredWall), file->size, NewImageDensity());
+            texture.emplace(file->size, side);
         },
-        [&](int y, const QRgb* row) {
+        [&](int, const QRgb* row) {
             if (straightFile) straightFile->AddRow(row);
-            if (mirroredFile) mirroredFile->AddRow(row);
-            textures->AddRow(y, row);
+            if (mirroredFile) {
+                const QRgb* flipped = mirroredRows.Of(row);
+                mirroredFile->AddRow(flipped);
+                if (!straightFile) row = flipped;
+            }
+            texture->AddRow(row);
         });
     budget.Release(bytes);
     if (!decoded) return false;
     if (straightWall) {
-        walls.wall[straightWall] = textures->Straight();
-        if (straightFile->Finish()) walls.wall[straightWall].written = StampOf(WallFile(folder, straightWall));
+        walls.wall[straightWall].pixels = texture->Take();
+        walls.wall[straightWall].written = straightFile->Finish();
     }
     if (mirrored) {
-        walls.wall[kMirroredWall] = textures->Mirrored();
-        if (mirroredFile->Finish()) walls.wall[kMirroredWall].written = StampOf(WallFile(folder, kMirroredWall));
+        WallTexture& five = walls.wall[kMirroredWall];
+        five = straightWall ? WallTexture{QImage(), straightWall, true, false} : WallTexture{texture->Take()};
+        five.written = mirroredFile->Finish();
     }
     return true;
 }
@@ -223,31 +197,13 @@ unsigned WorkerCount(size_t jobs) {
 
 } // namespace
 
-std::optional<FileStamp> StampOf(const std::filesystem::path& file) {
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) return std::nullopt;
-    return FileStamp{uint64_t(st.st_dev), uint64_t(st.st_ino), uint64_t(st.st_size),
-                     int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
-}
-
-const WallTexture* WallTextures::Of(int n, const std::filesystem::path& folder) const {
-    const auto unchanged = [&](int m) {
-        const WallTexture& w = wall.at(size_t(m));
-        return w.written && StampOf(WallFile(folder, m)) == w.written;
-    };
-    const WallTexture& w = wall.at(size_t(n));
-    if (!unchanged(n)) return nullptr;
-    if (w.sameAs != 0) return unchanged(w.sameAs) ? &w : nullptr;
-    return w.pixels.isNull() ? nullptr : &w;
-}
-
-void WallTextures::ReleaseThrough(int n) {
-    for (int m = 1; m <= n; ++m) {
-        const qint64 key = wall[size_t(m)].pixels.cacheKey();
-        bool later = false;
-        for (int k = n + 1; k <= kWallCount; ++k) later = later || wall[size_t(k)].pixels.cacheKey() == key;
-        if (!later) wall[size_t(m)].pixels = QImage();
+bool WallTextures::FilesMissing() const {
+    bool made = true, written = true;
+    for (int n = 1; n <= kWallCount; ++n) {
+        made = made && wall[size_t(n)].Made();
+        written = written && wall[size_t(n)].written;
     }
+    return made && !written;
 }
 
 QSize DesktopWallSize(QSize screenPixels) {
@@ -259,7 +215,7 @@ QSize DesktopWallSize(QSize screenPixels) {
 
 std::array<int, kWallCount + 1> WallPictureSources(const std::array<bool, kWallCount + 1>& loaded) {
     std::array<int, kWallCount + 1> source{};
-    int held = 0; // Master's content before any load
+    int held = 0; // the surface's first content, before any load
     for (int wall : kWallLoadOrder) {
         if (loaded[wall]) held = wall;
         source[wall] = held;
@@ -276,7 +232,7 @@ QRect PrimaryScreenArea() {
     return {(QPointF(area.topLeft()) * ratio).toPoint(), (QSizeF(area.size()) * ratio).toSize()};
 }
 
-WallTextures CaptureDesktopWalls(WallSurfaces&, const std::filesystem::path& folder, int textureSide) {
+WallTextures CaptureDesktopWalls(const std::filesystem::path& folder, int textureSide) {
     const QRect area = PrimaryScreenArea();
     if (area.isEmpty()) return {};
     if (auto walls = CaptureDesktopWallsAt(folder, area, textureSide)) return std::move(*walls);
@@ -291,14 +247,12 @@ std::optional<WallTextures> CaptureDesktopWallsAt(const std::filesystem::path& f
     return WriteDesktopWalls(folder, desktop, DesktopWallSize(area.size()), textureSide);
 }
 
-WallTextures CaptureDesktopWallsFrom(WallSurfaces&, const std::filesystem::path& folder, const QImage& desktop,
-                                     int textureSide) {
+WallTextures CaptureDesktopWallsFrom(const std::filesystem::path& folder, const QImage& desktop, int textureSide) {
     if (desktop.isNull()) return {};
     return WriteDesktopWalls(folder, desktop, desktop.size(), textureSide);
 }
 
-WallTextures PrepareUserWalls(WallSurfaces& surfaces, const Settings& settings, const std::filesystem::path& folder,
-                              int textureSide) {
+WallTextures PrepareUserWalls(const Settings& settings, const std::filesystem::path& folder, int textureSide) {
     // One job a distinct file, the one wall 5 shows first as it also mirrors.
     std::vector<PictureJob> jobs;
     auto jobOf = [&](int wall) -> PictureJob& {
@@ -340,33 +294,29 @@ WallTextures PrepareUserWalls(WallSurfaces& surfaces, const Settings& settings, 
     work();
     for (auto& t : workers) t.join();
 
-    // Walls whose picture could not be loaded show the one Master held before.
+    // Walls whose picture could not be loaded show the one loaded before them.
     std::array<bool, kWallCount + 1> loaded{};
     for (const PictureJob& job : jobs) {
         for (int wall : job.straightWalls) loaded[wall] = job.loaded;
         if (job.mirrored) loaded[kMirroredWall] = job.loaded;
     }
     const auto source = WallPictureSources(loaded);
-    const QImage& initial = surfaces.master.Image();
-    // Wall `to` (mirrored for wall 5) from the picture of wall `from` once more, or from
-    // Master's first content when `from` is 0: a wall whose file could not be copied.
-    auto rewrite = [&](int from, int to, bool mirrored) {
-        MemoryBudget alone(kDecodeBudgetBytes);
-        if (from != 0 && WritePictureWalls(PicturePath(settings, from), mirrored ? 0 : to, mirrored, folder,
-                                           textureSide, alone, walls))
-            return;
-        walls.wall[to] = WriteImage(initial, WallFile(folder, to), mirrored ? NewImageDensity() : DensityOf(initial),
-                                    mirrored, textureSide);
-    };
+    const QImage initial = pictures::PictureSurface().Image();
     for (int wall : kWallLoadOrder) {
         if (loaded[wall]) continue;
         const int from = source[wall];
-        if (wall == kMirroredWall) {
-            rewrite(from, wall, true);
+        if (from != 0 && wall != kMirroredWall) {
+            walls.wall[wall] = CopyWall(walls, folder, from, wall);
             continue;
         }
-        if (from != 0) walls.wall[wall] = CopyWall(walls, folder, from, wall);
-        if (!walls.wall[wall].written) rewrite(from, wall, false);
+        // Wall 5's mirror of an earlier picture is decoded again; before any picture, the
+        // surface's first content.
+        MemoryBudget alone(kDecodeBudgetBytes);
+        if (from != 0 && WritePictureWalls(PicturePath(settings, from), 0, true, folder, textureSide, alone, walls))
+            continue;
+        walls.wall[wall] =
+            WriteImage(initial, folder, wall, wall == kMirroredWall ? NewImageDensity() : pictures::DensityOf(initial),
+                       textureSide);
     }
     return walls;
 }

@@ -91,9 +91,7 @@ SaverWindow::SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& 
         hostWatch_.setInterval(kHostWatchMs);
         connect(&hostWatch_, &QTimer::timeout, this, &SaverWindow::WatchHost);
     }
-    // The native window exists from here on, unseen, so that the device can be made on it.
     setFormat(options_.surfaceFormat);
-    create();
 }
 
 SaverWindow::~SaverWindow() {
@@ -132,7 +130,10 @@ void SaverWindow::Load() {
             }
         }
     });
-    LoadStep("making the 3D device", [this] { renderer_.InitDevice(*this); });
+    LoadStep("making the 3D device", [this] {
+        create(); // the native window, unseen, for the device to draw on
+        renderer_.InitDevice(*this);
+    });
     LoadStep("building the box", [this] { renderer_.BuildBoxVertices(); });
     LoadStep("loading the wall pictures", [this] { renderer_.InitScene(); });
     LoadStep("starting the motion", [this] { renderer_.StartMotion(); });

@@ -60,9 +60,7 @@ int RunSaver(QApplication& app, Settings& settings, Mode mode) {
     SaverOptions options;
     options.wallFolder = core::StorageFolder();
     options.cursorHiddenAtStart = hideCursor;
-    auto renderer = MakeBoxShow(settings, options.wallFolder, DeviceErrorOutput::MessageBox);
-    renderer->StartWalls(); // the walls are made while the window and the device are
-    return RunShow(app, settings, std::move(renderer), options);
+    return RunShow(app, settings, MakeBoxShow(settings, options.wallFolder, DeviceErrorOutput::MessageBox), options);
 }
 
 // The settings dialog, modal; the program ends when it closes. A termination signal closes

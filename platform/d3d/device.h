@@ -107,7 +107,7 @@ public:
     virtual HResult SetTextureStageState(uint32_t stage, TextureStageState type, uint32_t value) = 0;
     // D3DXCreateTextureFromFile: one texture holding the whole picture, fully opaque; a side
     // longer than the device allows (MaxTextureSide) is cut to it and the picture shrunk to
-    // fit by averaging (pictures::Shrink, the loader's "triangle" filter).
+    // fit by averaging (pictures::FitToTexture, the loader's "triangle" filter).
     virtual HResult CreateTextureFromFile(const std::filesystem::path& file, TextureHandle& texture) = 0;
     // CreateTexture: one level, X8R8G8B8, managed; its pixels are undefined until copied.
     // Fails for a side above the device's limit.

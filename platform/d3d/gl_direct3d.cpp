@@ -2,7 +2,8 @@
 
 #include "platform/d3d/detail/gl_driver.h"
 #include "platform/d3d/detail/glx_context.h"
-#include "platform/pictures/picture_loading.h"
+#include "platform/pictures/picture_decoding.h"
+#include "platform/pictures/texture_fitting.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -176,10 +177,9 @@ public:
         texture = 0;
         if (!MakeCurrent()) return kErrInvalidCall;
         // Refused when missing, cut short, too large or not a BMP, JPEG or GIF; opaque.
-        QImage image = pictures::LoadPictureFile(file);
-        if (image.isNull()) return kErrInvalidData;
-        const QSize fitted = pictures::ShrinkSize(image.size(), MaxTextureSide());
-        if (fitted != image.size()) image = pictures::Shrink(image, fitted);
+        const QImage picture = pictures::LoadPictureFile(file);
+        if (picture.isNull()) return kErrInvalidData;
+        const QImage image = pictures::FitToTexture(picture, MaxTextureSide());
         if (image.isNull()) return kErrOutOfVideoMemory;
         if (const HResult hr = CreateTexture(uint32_t(image.width()), uint32_t(image.height()), texture); Failed(hr))
             return hr;

@@ -1,7 +1,7 @@
 // libFuzzer harness for the picture reader through which both the user's wall pictures and
 // the textures load (platform/picture_loading.h): any bytes are refused, or decode (if at all)
 // to a picture of exactly the size measured before decoding, which the callers budget for.
-#include "platform/pictures/picture_loading.h"
+#include "platform/pictures/picture_decoding.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -1,6 +1,7 @@
 // The six wall files from the desktop and from the user's pictures, and picture loading's
 // answer to bad input.
-#include "platform/pictures/picture_loading.h"
+#include "platform/pictures/picture_decoding.h"
+#include "platform/pictures/texture_fitting.h"
 #include "platform/x11/screenshot.h"
 #include "render/wall_pictures.h"
 
@@ -85,13 +86,12 @@ TEST(CaptureDesktopWalls, WritesTheScreenFiveTimesAndItsMirrorOnce) {
 
     QTemporaryDir dir;
     const fs::path folder = dir.path().toStdString();
-    WallSurfaces surfaces;
-    CaptureDesktopWalls(surfaces, folder, kNoShrinking);
+    CaptureDesktopWalls(folder, kNoShrinking);
     ExpectSixBitmaps(folder, &pattern, {});
 }
 
 TEST(UserWalls, EachWallKeepsItsOwnPictureOrShowsThePreviousWalls) {
-    // Damaged: wall 1 cut short (nothing before it: Master's first content, one black pixel),
+    // Damaged: wall 1 cut short (nothing before it: the surface's first content, one black pixel),
     // wall 3 not a picture (wall 2's), wall 5 declaring 30000 x 30000 (wall 6's: 5 loads last).
     for (const bool damaged : {false, true}) {
         QTemporaryDir walls, pictures;
@@ -113,8 +113,7 @@ TEST(UserWalls, EachWallKeepsItsOwnPictureOrShowsThePreviousWalls) {
             settings.PicPath[5] = Write(pictures, "huge.gif", Gif(30000, 30000));
         }
         Write(walls, "Quib4.bmp", "an older wall file");
-        WallSurfaces surfaces;
-        PrepareUserWalls(surfaces, settings, walls.path().toStdString(), kNoShrinking);
+        PrepareUserWalls(settings, walls.path().toStdString(), kNoShrinking);
         SCOPED_TRACE(damaged);
         ExpectSixBitmaps(walls.path().toStdString(), picture.data(),
                          damaged ? std::array{0, 0, 2, 2, 4, 6, 6} : std::array{0, 1, 2, 3, 4, 5, 6});
@@ -170,7 +169,7 @@ TEST(PictureShrinking, AveragesWhatLiesUnderEachPixel) {
     for (const auto& [x, y, red, green] :
          {std::tuple{0, 0, 30, 30}, {1, 0, 150, 30}, {0, 1, 30, 150}, {1, 1, 150, 150}})
         EXPECT_EQ(shrunk.pixel(x, y), qRgb(red, green, 200)) << x << y;
-    EXPECT_EQ(pictures::ShrinkSize(QSize(4000, 3000), 1024), QSize(1024, 1024));
+    EXPECT_EQ(pictures::TextureSize(QSize(4000, 3000), 1024), QSize(1024, 1024));
 }
 
 } // namespace

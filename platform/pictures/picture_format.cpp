@@ -1,21 +1,15 @@
-#include "platform/pictures/picture_loading.h"
+#include "platform/pictures/picture_format.h"
+
+#include "platform/pictures/detail/qt_reader.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QImageReader>
-#include <QSysInfo>
 
-#include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include <jpeglib.h>
-
 namespace quelm::pictures {
 namespace {
-
-constexpr int64_t kMiB = 1024 * 1024;
 
 // Little- and big-endian reads that fail beyond the end instead of reading past it.
 class Bytes {
@@ -215,25 +209,6 @@ bool GifComplete(const Bytes& b) {
     }
 }
 
-const char* QtFormatName(PictureFormat format) {
-    switch (format) {
-    case PictureFormat::Bmp: return "bmp";
-    case PictureFormat::Jpeg: return "jpeg";
-    case PictureFormat::Gif: return "gif";
-    }
-    return "";
-}
-
-// Qt's own ceiling on one decoded image (MiB), set once just above ours so that our checks
-// decide and Qt's stays a second guard.
-void SetDecoderAllocationLimit() {
-    static const bool set = [] {
-        QImageReader::setAllocationLimit(int(kMaxPictureBytes / kMiB + 16));
-        return true;
-    }();
-    (void)set;
-}
-
 // The format told by the first bytes, or nothing for any other file.
 std::optional<PictureFormat> SniffFormat(const QByteArray& bytes) {
     if (bytes.startsWith("BM")) return PictureFormat::Bmp;
@@ -255,12 +230,9 @@ bool StructureComplete(PictureFormat format, const QByteArray& bytes, bool& prog
 // The size the decoder reads from the header (a bitmap stored top down declares a negative
 // height), or nothing when it reads none or one beyond the limits.
 std::optional<QSize> MeasuredSize(PictureFormat format, const QByteArray& bytes) {
-    SetDecoderAllocationLimit();
     QBuffer buffer;
-    buffer.setData(bytes);
-    if (!buffer.open(QIODevice::ReadOnly)) return std::nullopt;
-    QImageReader reader(&buffer, QtFormatName(format));
-    reader.setDecideFormatFromContent(false);
+    QImageReader reader;
+    if (!OpenReader(buffer, reader, bytes, format)) return std::nullopt;
     const QSize size = reader.size();
     const int64_t width = size.width(), height = std::abs(int64_t(size.height()));
     if (width <= 0 || height <= 0 || width * height > kMaxPicturePixels) return std::nullopt;
@@ -287,207 +259,6 @@ std::optional<PictureFile> ReadPictureFile(const std::filesystem::path& file) {
     QByteArray bytes = in.readAll();
     if (bytes.size() != fileBytes) return std::nullopt;
     return CheckPicture(std::move(bytes));
-}
-
-QImage DecodePicture(const PictureFile& picture) {
-    SetDecoderAllocationLimit();
-    QBuffer buffer;
-    buffer.setData(picture.bytes);
-    if (!buffer.open(QIODevice::ReadOnly)) return {};
-    QImageReader reader(&buffer, QtFormatName(picture.format));
-    reader.setDecideFormatFromContent(false);
-    reader.setAutoTransform(false); // pixels as stored; orientation tags are not applied
-    QImage image;
-    if (!reader.read(&image) || image.isNull()) return {};
-    if (int64_t(image.width()) * image.height() > kMaxPicturePixels) return {};
-    if (image.hasAlphaChannel()) // premultiplied colour is the colour over black
-        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (image.format() != QImage::Format_RGB32) image = image.convertToFormat(QImage::Format_RGB32);
-    return image;
-}
-
-QImage LoadPictureFile(const std::filesystem::path& file) {
-    const auto picture = ReadPictureFile(file);
-    return picture ? DecodePicture(*picture) : QImage();
-}
-
-// ---- Decoding row by row ----------------------------------------------------------------
-namespace {
-
-// Rows a streamed decoding holds at most (libjpeg's own buffers for a few MCU rows).
-constexpr int64_t kStreamedRows = 64;
-// A progressive JPEG keeps every coefficient: at most 3 components of 2 bytes a pixel.
-constexpr int64_t kProgressiveBytesPerPixel = 3 * 2;
-
-struct JpegErrors : jpeg_error_mgr {
-    std::jmp_buf failed;
-};
-
-extern "C" void JpegFail(j_common_ptr info) { std::longjmp(static_cast<JpegErrors*>(info->err)->failed, 1); }
-extern "C" void JpegQuiet(j_common_ptr) {} // warnings: decoding goes on, as Qt's decoder lets it
-
-PictureDensity DensityOf(const QImage& image) { return {image.dotsPerMeterX(), image.dotsPerMeterY()}; }
-
-// The density Qt's decoder gives a JPEG: from its JFIF header when it has a unit, else a
-// new image's.
-PictureDensity JpegDensity(const jpeg_decompress_struct& info) {
-    constexpr double kCmPerInch = 2.54, kCmPerMetre = 100.0;
-    if (info.density_unit == 1)
-        return {int(kCmPerMetre * info.X_density / kCmPerInch), int(kCmPerMetre * info.Y_density / kCmPerInch)};
-    if (info.density_unit == 2) return {int(kCmPerMetre * info.X_density), int(kCmPerMetre * info.Y_density)};
-    return DensityOf(QImage(1, 1, QImage::Format_RGB32));
-}
-
-enum class Streamed { Done, Failed, NotColour };
-
-// A colour (three-component) JPEG decoded a row at a time, with the decoder's defaults that
-// Qt's decoder also keeps (accurate integer DCT, smooth upsampling), straight to 32-bit RGB.
-// Any other JPEG (grey, CMYK) is left to the whole decoding.
-Streamed DecodeColourJpegRows(const PictureFile& picture, const std::function<void(PictureDensity)>& start,
-                              const PictureRowSink& row) {
-    jpeg_decompress_struct info{};
-    JpegErrors errors{};
-    info.err = jpeg_std_error(&errors);
-    errors.error_exit = JpegFail;
-    errors.output_message = JpegQuiet;
-    if (setjmp(errors.failed)) {
-        jpeg_destroy_decompress(&info);
-        return Streamed::Failed;
-    }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(picture.bytes.constData()),
-                 static_cast<unsigned long>(picture.bytes.size()));
-    jpeg_read_header(&info, TRUE);
-    if (info.num_components != 3 || info.out_color_space != JCS_RGB) {
-        jpeg_destroy_decompress(&info);
-        return Streamed::NotColour;
-    }
-    // QRgb's bytes in memory, alpha 255.
-    info.out_color_space = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRA : JCS_EXT_ARGB;
-    jpeg_start_decompress(&info);
-    if (int(info.output_width) != picture.size.width() || int(info.output_height) != picture.size.height()) {
-        jpeg_destroy_decompress(&info);
-        return Streamed::Failed;
-    }
-    start(JpegDensity(info));
-    // The row lives in the decoder's own pool, which a failure (a jump back above) frees.
-    JSAMPARRAY out = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                               info.output_width * info.output_components, 1);
-    while (info.output_scanline < info.output_height) {
-        const int y = int(info.output_scanline);
-        if (jpeg_read_scanlines(&info, out, 1) != 1) break;
-        row(y, reinterpret_cast<const QRgb*>(out[0]));
-    }
-    const bool whole = info.output_scanline == info.output_height;
-    if (whole) jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    return whole ? Streamed::Done : Streamed::Failed;
-}
-
-} // namespace
-
-int64_t PictureFile::RowDecodingBytes() const {
-    if (format != PictureFormat::Jpeg) return DecodedBytes();
-    const int64_t pixels = int64_t(size.width()) * size.height();
-    return progressive ? pixels * kProgressiveBytesPerPixel : size.width() * kBytesPerDecodedPixel * kStreamedRows;
-}
-
-bool DecodePictureRows(const PictureFile& picture, const std::function<void(PictureDensity)>& start,
-                       const PictureRowSink& row) {
-    if (picture.format == PictureFormat::Jpeg) {
-        const Streamed streamed = DecodeColourJpegRows(picture, start, row);
-        if (streamed != Streamed::NotColour) return streamed == Streamed::Done;
-    }
-    const QImage image = DecodePicture(picture);
-    if (image.isNull()) return false;
-    start(DensityOf(image));
-    for (int y = 0; y < image.height(); ++y) row(y, reinterpret_cast<const QRgb*>(image.constScanLine(y)));
-    return true;
-}
-
-// ---- Shrinking --------------------------------------------------------------------------
-QSize ShrinkSize(QSize picture, int maxSide) {
-    return {std::min(picture.width(), maxSide), std::min(picture.height(), maxSide)};
-}
-
-// Result pixel X covers the picture from X * from / to to (X + 1) * from / to. Counted in
-// 1/to of a picture pixel, its edges and each picture pixel's are whole numbers, and the
-// weights (the lengths under it) add up to `from`.
-std::vector<RowShrinker::Span> RowShrinker::Spans(int from, int to) {
-    std::vector<Span> spans(static_cast<size_t>(to));
-    for (int64_t x = 0; x < to; ++x) {
-        const int64_t begin = x * from, end = (x + 1) * from;
-        Span& span = spans[size_t(x)];
-        span.first = int(begin / to);
-        for (int64_t i = span.first; i * to < end; ++i)
-            span.weights.push_back(uint32_t(std::min(end, (i + 1) * to) - std::max(begin, i * to)));
-    }
-    return spans;
-}
-
-RowShrinker::RowShrinker(QSize from, QSize to)
-    : from_(from), to_(to), columns_(Spans(from.width(), to.width())), rows_(Spans(from.height(), to.height())),
-      current_(size_t(from.width()) * kBytesPerDecodedPixel), next_(current_.size()),
-      scale_(1.0 / (double(from.width()) * double(from.height()))), result_(to, QImage::Format_RGB32) {}
-
-namespace {
-// sums[i] += weight * bytes[i]: whole rows at once, which the compiler makes vector code of.
-__attribute__((optimize("tree-vectorize"))) void AddWeighted(uint32_t* sums, const uint8_t* bytes, size_t count,
-                                                             uint32_t weight) {
-    for (size_t i = 0; i < count; ++i) sums[i] += weight * bytes[i];
-}
-} // namespace
-
-void RowShrinker::AddRow(const QRgb* pixels) {
-    if (sourceRow_ >= from_.height() || resultRow_ >= to_.height() || result_.isNull()) return;
-    const int y = sourceRow_++;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(pixels);
-    const Span& span = rows_[size_t(resultRow_)];
-    const size_t k = size_t(y - span.first);
-    AddWeighted(current_.data(), bytes, current_.size(), span.weights[k]);
-    if (k + 1 < span.weights.size()) return;
-    // The result row's last picture row: it may also be the next result row's first.
-    const bool shared = resultRow_ + 1 < to_.height() && rows_[size_t(resultRow_) + 1].first == y;
-    if (shared) AddWeighted(next_.data(), bytes, next_.size(), rows_[size_t(resultRow_) + 1].weights[0]);
-    EmitRow();
-    current_.swap(next_);
-    std::fill(next_.begin(), next_.end(), 0);
-}
-
-void RowShrinker::EmitRow() {
-    // Where a QRgb keeps red, green and blue in memory.
-    constexpr bool kLittle = QSysInfo::ByteOrder == QSysInfo::LittleEndian;
-    constexpr int kRed = kLittle ? 2 : 1, kGreen = kLittle ? 1 : 2, kBlue = kLittle ? 0 : 3;
-    auto* out = reinterpret_cast<QRgb*>(result_.scanLine(resultRow_++));
-    for (int x = 0; x < to_.width(); ++x) {
-        const Span& span = columns_[size_t(x)];
-        const uint32_t* in = current_.data() + size_t(span.first) * kBytesPerDecodedPixel;
-        uint64_t r = 0, g = 0, b = 0;
-        for (size_t i = 0; i < span.weights.size(); ++i, in += kBytesPerDecodedPixel) {
-            const uint64_t w = span.weights[i];
-            r += w * in[kRed];
-            g += w * in[kGreen];
-            b += w * in[kBlue];
-        }
-        const auto mean = [&](uint64_t sum) { return int(double(sum) * scale_ + 0.5); };
-        out[x] = qRgb(mean(r), mean(g), mean(b));
-    }
-}
-
-QImage RowShrinker::Take() {
-    if (resultRow_ < to_.height()) return {};
-    return std::move(result_);
-}
-
-QImage Shrink(const QImage& picture, QSize to) {
-    const QImage rgb =
-        picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
-    RowShrinker shrinker(rgb.size(), to);
-    for (int y = 0; y < rgb.height(); ++y) shrinker.AddRow(reinterpret_cast<const QRgb*>(rgb.constScanLine(y)));
-    QImage result = shrinker.Take();
-    result.setDotsPerMeterX(picture.dotsPerMeterX());
-    result.setDotsPerMeterY(picture.dotsPerMeterY());
-    return result;
 }
 
 } // namespace quelm::pictures

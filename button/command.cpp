@@ -100,8 +100,6 @@ double Command::TwipsPerPixelX() const { return core::TwipsPerPixel(logicalDpiX(
 
 double Command::TwipsPerPixelY() const { return core::TwipsPerPixel(logicalDpiY()); }
 
-bool Command::MouseTimerActive() const { return tmrMouse_->isActive(); }
-
 void Command::Initialize() {
     rules_.Initialize();
     tmrMouse_->setInterval(kMouseTimerMs);
@@ -138,7 +136,6 @@ void Command::DrawFace(ButtonPicture picture, bool gradientInverted) {
     for (const BorderPiece& piece : layout_.Pieces()) CopyPiece(source, piece);
 
     lastPicture_ = picture;
-    ++paintCount_;
     update();
     PlaceCaption(widthTwips, heightTwips);
 }

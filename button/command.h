@@ -71,11 +71,8 @@ public:
     bool ButtonHeld() const { return rules_.ButtonHeld(); }
     bool GradientInverted() const { return rules_.GradientInverted(); }
     uint8_t FirstRun() const { return rules_.FirstRun(); }
-    bool MouseTimerActive() const;
     // The picture the face was last painted with (None before the first paint).
     ButtonPicture LastPicture() const { return lastPicture_; }
-    // How many times the face has been painted since the button was made.
-    int PaintCount() const { return paintCount_; }
     // Twips per logical pixel horizontally and vertically (15 at 96 dpi). The face is
     // painted in device pixels, which hold this divided by devicePixelRatioF() twips.
     double TwipsPerPixelX() const;
@@ -115,7 +112,6 @@ private:
     bool opaque_ = true;
     uint32_t fontColour_ = 0;
     ButtonPicture lastPicture_ = ButtonPicture::None;
-    int paintCount_ = 0;
     FaceLayout layout_;
 };
 

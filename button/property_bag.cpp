@@ -80,8 +80,6 @@ void PropertyBag::WriteProperty(const QString& key, const QVariant& value, const
         entries_.append(Entry{key, value});
 }
 
-bool PropertyBag::Contains(const QString& key) const { return IndexOf(key) >= 0; }
-
 QStringList PropertyBag::Keys() const {
     QStringList keys;
     for (const Entry& e : entries_) keys.append(e.key);

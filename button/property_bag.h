@@ -19,10 +19,8 @@ public:
     // italic, underline and strikethrough).
     void WriteProperty(const QString& key, const QVariant& value, const QVariant& defaultValue = {});
 
-    bool Contains(const QString& key) const;
     // The keys held, in the order they were first written, spelled as first written.
     QStringList Keys() const;
-    int Count() const { return static_cast<int>(entries_.size()); }
 
     // Whether two stored values count as equal (the rule WriteProperty applies).
     static bool SameValue(const QVariant& a, const QVariant& b);

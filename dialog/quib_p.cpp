@@ -8,6 +8,7 @@
 #include "dialog/zoom.h"
 #include "platform/core/twips.h"
 #include "platform/core/vb_runtime.h"
+#include "platform/pictures/picture_decoding.h"
 
 #include <QComboBox>
 #include <QCursor>
@@ -144,22 +145,21 @@ void QuibP::BuildControls() {
         }
     }
 
-    for (int k = 0; k < kPictureSources; ++k) {
-        auto* mark = new MarkImage(wallsPanel_);
-        mark->setObjectName(QStringLiteral("Img_Pic") + QString::number(k));
+    // The source marks: pressing one chooses its source.
+    auto makeMark = [&](Container in, const QString& name, const TwipRect& box, auto select) {
+        auto* mark = new MarkImage(in == Container::WallsPanel ? wallsPanel_ : musicPanel_);
+        mark->setObjectName(name);
         mark->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        place(mark, Container::WallsPanel, dialog::PictureMark(k));
-        connect(mark, &MarkImage::Pressed, this, [this, k] { SelectPictureSource(k); });
-        picMarks_[k] = mark;
-    }
-    for (int k = 0; k < kMusicSources; ++k) {
-        auto* mark = new MarkImage(musicPanel_);
-        mark->setObjectName(QStringLiteral("Img_BGM") + QString::number(k));
-        mark->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        place(mark, Container::MusicPanel, dialog::MusicMark(k));
-        connect(mark, &MarkImage::Pressed, this, [this, k] { SelectMusicSource(k); });
-        bgmMarks_[k] = mark;
-    }
+        place(mark, in, box);
+        connect(mark, &MarkImage::Pressed, this, select);
+        return mark;
+    };
+    for (int k = 0; k < kPictureSources; ++k)
+        picMarks_[k] = makeMark(Container::WallsPanel, QStringLiteral("Img_Pic") + QString::number(k),
+                                dialog::PictureMark(k), [this, k] { SelectPictureSource(k); });
+    for (int k = 0; k < kMusicSources; ++k)
+        bgmMarks_[k] = makeMark(Container::MusicPanel, QStringLiteral("Img_BGM") + QString::number(k),
+                                dialog::MusicMark(k), [this, k] { SelectMusicSource(k); });
 
     auto makeField = [&](QWidget* parent, const QString& name) {
         auto* field = new QLineEdit(parent);
@@ -294,8 +294,9 @@ void QuibP::SelectMusicSource(int source) {
 }
 
 void QuibP::DrawThumbnail(int wall) {
-    QImage picture;
-    if (!picture.load(settings_.PicPath[wall])) return; // the thumbnail keeps its look
+    // The show's own reader, with its limits: what the show would refuse is not shown here.
+    const QImage picture = pictures::LoadPictureFile(settings_.PicPath[wall].toStdString());
+    if (picture.isNull()) return; // the thumbnail keeps its look
     staging_ = picture;
     thumbnails_[wall]->DrawScaled(staging_, dialog::kThumbnailPixels);
 }

@@ -105,8 +105,7 @@ void BackgroundMusic::CDClose() {
 void BackgroundMusic::MP3Open() {
     const QString open =
         QStringLiteral("open \"") + settings_.BGMFile + QStringLiteral("\" type MPEGVideo Alias MP3Play");
-    mp3OpenResult_ = media_.SendString(open, nullptr, 0);
-    if (mp3OpenResult_ == 0) media_.SendString(QStringLiteral("play MP3Play"), nullptr, 0);
+    if (media_.SendString(open, nullptr, 0) == 0) media_.SendString(QStringLiteral("play MP3Play"), nullptr, 0);
 }
 
 bool BackgroundMusic::MP3IsPlaying() {

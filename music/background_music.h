@@ -43,8 +43,6 @@ public:
     void WAVStart() override;
     void WAVStop() override;
 
-    // The open's result code of the last MP3Open.
-    uint32_t MP3OpenResult() const { return mp3OpenResult_; }
     bool MP3IsPlaying();
 
     // One command; its reply, or its error's description, in `text`. 0 on success, -1 for
@@ -65,7 +63,6 @@ private:
     std::unique_ptr<sound::Multimedia> owned_;
     sound::Multimedia& media_;
     std::array<char16_t, kCdModeChars> cdMode_{}; // kept between polls
-    uint32_t mp3OpenResult_ = 0;
 };
 
 // The show's music on the real CD drive, music files and sound server.

@@ -1,7 +1,5 @@
 #include "render/box_renderer.h"
 
-#include "saver/load_rules.h"
-
 #include <exception>
 #include <limits>
 #include <system_error>

@@ -46,9 +46,7 @@ public:
     void RenderFrame(const EyeState& eye);
     void ReleaseVertexBuffer();
 
-    const BoxVertexTable& Vertices() const { return vertices_; }
     d3d::TextureHandle Texture(int wall) const { return textures_.at(wall); }
-    d3d::VertexBufferHandle VertexBuffer() const { return vertexBuffer_; }
 
 private:
     d3d::HResult SetFixedState(d3d::Device& device);

@@ -25,7 +25,6 @@ public:
     void Start();
     void Stop();
     bool IsActive() const { return active_; }
-    int IntervalMs() const { return requestedIntervalMs_; }
     long long TickCount() const { return ticks_; }
 
 private:

@@ -1,7 +1,5 @@
 #include "saver/load_rules.h"
 
-#include <system_error>
-
 namespace quelm {
 
 MusicFileType MusicFileTypeOf(const QString& file) {
@@ -16,13 +14,6 @@ bool KeyTypesCharacter(int key, Qt::KeyboardModifiers modifiers, const QString& 
     if (text.isEmpty() || key == Qt::Key_Delete || text.front() == kDelete) return false;
     // Alt (and the Windows key) turn a letter into a menu or desktop shortcut.
     return !(modifiers & (Qt::AltModifier | Qt::MetaModifier));
-}
-
-void DeleteWallFiles(const std::filesystem::path& folder) {
-    for (int wall = 1; wall <= kWallCount; ++wall) {
-        std::error_code ec;
-        std::filesystem::remove(WallFile(folder, wall), ec);
-    }
 }
 
 } // namespace quelm

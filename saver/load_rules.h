@@ -17,7 +17,4 @@ MusicFileType MusicFileTypeOf(const QString& file);
 // arrow and modifier keys type none. `text` is what the keyboard layout gives for the press.
 bool KeyTypesCharacter(int key, Qt::KeyboardModifiers modifiers, const QString& text);
 
-// Deletes the six wall files; a missing or undeletable file is passed over.
-void DeleteWallFiles(const std::filesystem::path& folder);
-
 } // namespace quelm

@@ -1,5 +1,6 @@
 #include "saver/saver_window.h"
 
+#include "platform/core/report.h"
 #include "platform/desktop/cursor.h"
 #include "platform/x11/windows.h"
 #include "saver/load_rules.h"
@@ -12,7 +13,6 @@
 #include <QPointer>
 #include <QScreen>
 
-#include <cstdio>
 #include <exception>
 
 namespace quelm {
@@ -44,9 +44,9 @@ void SaverWindow::RunStep(const char* what, Step&& step) {
         step();
         return;
     } catch (const std::exception& e) {
-        if (reported_.insert(what).second) std::fprintf(stderr, "quelm: %s: %s\n", what, e.what());
+        if (reported_.insert(what).second) core::ReportError(std::string(what) + ": " + e.what());
     } catch (...) {
-        if (reported_.insert(what).second) std::fprintf(stderr, "quelm: %s: unknown error\n", what);
+        if (reported_.insert(what).second) core::ReportError(std::string(what) + ": unknown error");
     }
 }
 

@@ -61,7 +61,6 @@ public:
     bool Timer1Active() const { return timer1_.isActive(); }
     bool Timer2Active() const { return timer2_.isActive(); }
     bool Timer3Active() const { return timer3_.IsActive(); }
-    long long FramesTicked() const { return timer3_.TickCount(); }
 
 protected:
     bool event(QEvent* e) override;

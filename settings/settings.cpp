@@ -1,10 +1,12 @@
 #include "settings/settings.h"
 
 #include "platform/core/profile_strings.h"
+#include "platform/core/program.h"
 #include "platform/core/vb_runtime.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -13,11 +15,12 @@ namespace quelm {
 
 namespace {
 constexpr std::size_t kValueBufferBytes = 256; // the buffer the value is read into
+constexpr const char* kIniName = "Quelm.ini";
 
 // A numeric setting: empty text gives 0; a number is rounded down and kept when it fits
 // in signed 16-bit; anything else leaves the setting as it was.
-void ReadNumber(int16_t& setting, const QString& key, const std::filesystem::path& ini) {
-    QString text = ReadIni(kSection, key, ini);
+void ReadNumber(int16_t& setting, const QString& key, const core::ProfileText& ini) {
+    QString text = ini.Get(kSection, key, QString(), kValueBufferBytes);
     if (text.isEmpty()) {
         setting = 0;
         return;
@@ -63,15 +66,16 @@ bool FileUsable(const QString& path) {
     return ok;
 }
 
-void LoadSettings(Settings& s, const std::filesystem::path& ini) {
+void LoadSettings(Settings& s, const std::filesystem::path& file) {
+    const core::ProfileText ini = core::ProfileText::FromFile(file); // read once, each key from it
     ReadNumber(s.PicKind, kKeyPicKind, ini);
     for (int i = 1; i <= kWallCount; ++i) {
-        s.PicPath[i] = ReadIni(kSection, PathKey(i), ini);
+        s.PicPath[i] = ini.Get(kSection, PathKey(i), QString(), kValueBufferBytes);
         if (!s.PicPath[i].isEmpty() && !FileUsable(s.PicPath[i])) s.PicPath[i].clear();
     }
     ReadNumber(s.BGMKind, kKeyBgmKind, ini);
     ReadNumber(s.BGMRepeat, kKeyBgmRepeat, ini);
-    s.BGMFile = ReadIni(kSection, kKeyBgmFile, ini);
+    s.BGMFile = ini.Get(kSection, kKeyBgmFile, QString(), kValueBufferBytes);
     if (s.BGMFile.isEmpty() || !FileUsable(s.BGMFile)) {
         s.BGMFile.clear();
         if (s.BGMKind == kBgmFile) s.BGMKind = kBgmNone;
@@ -104,5 +108,21 @@ void ApplyPictureSourceGuard(Settings& settings) {
 std::filesystem::path WallFile(const std::filesystem::path& folder, int wall) {
     return folder / ("Quib" + std::to_string(wall) + ".bmp");
 }
+
+void DeleteWallFiles(const std::filesystem::path& folder) {
+    for (int wall = 1; wall <= kWallCount; ++wall) {
+        std::error_code ec;
+        std::filesystem::remove(WallFile(folder, wall), ec);
+    }
+}
+
+std::filesystem::path IniPathForRead() {
+    const std::filesystem::path stored = core::StorageFolder() / kIniName;
+    std::error_code ec;
+    if (std::filesystem::exists(stored, ec)) return stored;
+    return core::ProgramFolder() / kIniName;
+}
+
+std::filesystem::path IniPathForWrite() { return core::StorageFolder() / kIniName; }
 
 } // namespace quelm

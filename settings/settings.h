@@ -32,6 +32,15 @@ void ApplyPictureSourceGuard(Settings& settings);
 // The wall file of wall 1..6 in `folder`: "Quib1.bmp" .. "Quib6.bmp".
 std::filesystem::path WallFile(const std::filesystem::path& folder, int wall);
 
+// Deletes the six wall files of `folder`; a missing or undeletable file is passed over.
+void DeleteWallFiles(const std::filesystem::path& folder);
+
+// The INI file "Quelm.ini" to read: in the storage folder (core::StorageFolder) when one is
+// there, else the one beside the program (a system-wide install's defaults). The INI file to
+// write: in the storage folder.
+std::filesystem::path IniPathForRead();
+std::filesystem::path IniPathForWrite();
+
 // Section and key names as the file holds them.
 inline const QString kSection = QStringLiteral("Section");
 inline const QString kKeyPicKind = QStringLiteral("Pic区分");

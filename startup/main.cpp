@@ -1,10 +1,11 @@
 // quelm: a 3D screensaver. See --help.
 #include "platform/core/program.h"
+#include "platform/core/report.h"
 #include "platform/x11/connection.h"
-#include "render/headless_recording.h"
 #include "settings/settings.h"
 #include "startup/hack_mode.h"
 #include "startup/quelm_app.h"
+#include "startup/recording_arguments.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -26,23 +27,23 @@ int main(int argc, char** argv) {
 
     const auto recording = quelm::ParseRecordingArguments(args);
     if (recording && !recording->error.empty()) {
-        std::fprintf(stderr, "quelm: %s\n%s", recording->error.c_str(), quelm::RecordingUsage());
+        quelm::core::ReportError(recording->error);
+        std::fputs(quelm::RecordingUsage(), stderr);
         return 2;
     }
 
     // The window search and the preview's embedding speak X11, under Xorg or Xwayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
     if (qgetenv("QT_QPA_PLATFORM") == "xcb" && !quelm::x11::Connection().ok()) {
-        std::fputs("quelm: cannot open the X display (is DISPLAY set?)\n", stderr);
+        quelm::core::ReportError("cannot open the X display (is DISPLAY set?)");
         return 1;
     }
 
     QApplication app(argc, argv);
-    quelm::core::SetCommandLine(commandLine);
     quelm::Settings settings; // the user's choices, for the whole process
     if (recording) {
-        quelm::LoadSettings(settings, quelm::core::IniPathForRead());
-        return quelm::RecordShow(*recording, settings);
+        quelm::LoadSettings(settings, quelm::IniPathForRead());
+        return quelm::RecordShow(recording->options, settings);
     }
     if (auto hack = quelm::ParseHackArguments(args)) return quelm::RunHack(app, settings, *hack);
     return quelm::RunMain(app, settings, commandLine);

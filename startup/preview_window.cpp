@@ -1,12 +1,23 @@
 #include "startup/preview_window.h"
 
+#include "platform/pictures/picture_decoding.h"
 #include "platform/x11/windows.h"
+
+#include <QFile>
 
 #include <QPainter>
 
 namespace quelm {
 
-PreviewWindow::PreviewWindow(uint32_t hostWindow) : host_(hostWindow), picture_(QStringLiteral(":/preview.jpg")) {
+namespace {
+// The fixed picture the program carries, read by the one picture reader.
+QImage CarriedPreview() {
+    QFile file(QStringLiteral(":/preview.jpg"));
+    return file.open(QIODevice::ReadOnly) ? pictures::LoadPicture(file.readAll()) : QImage();
+}
+} // namespace
+
+PreviewWindow::PreviewWindow(uint32_t hostWindow) : host_(hostWindow), picture_(CarriedPreview()) {
     setTitle(kPreviewTitle);
     setFlags(Qt::FramelessWindowHint);
     watch_.setInterval(kHostWatchIntervalMs);

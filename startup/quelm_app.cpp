@@ -10,12 +10,12 @@
 #include "platform/x11/screenshot.h"
 #include "platform/x11/windows.h"
 #include "render/box_show.h"
-#include "render/headless_recording.h"
 #include "saver/saver_window.h"
 #include "settings/settings.h"
 #include "startup/hack_mode.h"
 #include "startup/mode_dispatch.h"
 #include "startup/preview_window.h"
+#include "startup/recording_arguments.h"
 #include "startup/signal_close.h"
 #include "startup/stored_desktop_renderer.h"
 
@@ -67,7 +67,7 @@ int RunSaver(QApplication& app, Settings& settings, Mode mode) {
 // it as its close box would (nothing is saved), also during its load or with a file
 // chooser open.
 int RunSettings(Settings& settings) {
-    QuibP dialog(settings, core::IniPathForWrite());
+    QuibP dialog(settings, IniPathForWrite());
     RouteTerminationSignals([&dialog] { dialog.CloseRequest(); });
     // The window and its title exist from the start of the load, so that a second start
     // in the meantime finds it and ends.
@@ -94,7 +94,7 @@ int RunHack(QApplication& app, Settings& settings, const HackRequest& request) {
     const auto hostRect = x11::WindowRect(target);
     if (!hostRect) return 0; // not a window: nothing to draw in
 
-    LoadSettings(settings, core::IniPathForRead());
+    LoadSettings(settings, IniPathForRead());
     // One show of the session plays the music; a settings preview plays none.
     const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size() : QSize();
     const bool preview = IsPreviewSized(hostRect->width(), hostRect->height(), screen.width(), screen.height());
@@ -123,7 +123,7 @@ int RunMain(QApplication& app, Settings& settings, const QString& commandLine) {
     const Mode mode = ModeOf(commandLine);
     if (mode == Mode::Preview) return RunPreview(app, commandLine);
 
-    LoadSettings(settings, core::IniPathForRead());
+    LoadSettings(settings, IniPathForRead());
     switch (mode) {
     case Mode::Settings: return RunSettings(settings);
     case Mode::Saver:

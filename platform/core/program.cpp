@@ -9,11 +9,6 @@
 namespace fs = std::filesystem;
 
 namespace quelm::core {
-namespace {
-QString g_commandLine;
-constexpr const char* kIniName = "Quelm.ini";
-} // namespace
-
 fs::path ProgramFolder() {
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
@@ -49,21 +44,8 @@ fs::path StorageFolder() {
     return user;
 }
 
-fs::path IniPathForRead() {
-    fs::path stored = StorageFolder() / kIniName;
-    std::error_code ec;
-    if (fs::exists(stored, ec)) return stored;
-    return ProgramFolder() / kIniName;
-}
-
-fs::path IniPathForWrite() { return StorageFolder() / kIniName; }
-
 QString JoinArguments(const QStringList& argumentsWithoutProgram) {
     return argumentsWithoutProgram.join(QLatin1Char(' '));
 }
-
-const QString& CommandLine() { return g_commandLine; }
-
-void SetCommandLine(const QString& text) { g_commandLine = text; }
 
 } // namespace quelm::core

@@ -21,16 +21,7 @@ bool FolderWritable(const std::filesystem::path& folder);
 // The per-user folder, whether or not it exists yet.
 std::filesystem::path PerUserFolder();
 
-// The INI file to read: in the storage folder when one is there, else the one beside the
-// program (a system-wide install's defaults). The INI file to write: in the storage folder.
-std::filesystem::path IniPathForRead();
-std::filesystem::path IniPathForWrite();
-
 // The program's arguments, without its name, joined with single blanks.
 QString JoinArguments(const QStringList& argumentsWithoutProgram);
-
-// The command line set at start-up (empty until then).
-const QString& CommandLine();
-void SetCommandLine(const QString& text);
 
 } // namespace quelm::core

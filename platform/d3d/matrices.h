@@ -29,7 +29,4 @@ inline d3d::Matrix MatrixPerspectiveFovLH(float fovY, float aspect, float zNear,
     return glm::perspectiveLH_ZO(fovY, aspect, zNear, zFar);
 }
 
-// Row-vector transform: (x, y, z, w) * M.
-inline glm::vec4 Transform(const glm::vec4& v, const d3d::Matrix& m) { return m * v; }
-
 } // namespace quelm::d3d

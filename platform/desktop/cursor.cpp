@@ -22,6 +22,4 @@ int ShowCursor(bool show) {
     return g_counter;
 }
 
-int CursorCounter() { return g_counter; }
-
 } // namespace quelm::desktop

@@ -7,6 +7,4 @@ namespace quelm::desktop {
 // Adds 1 (show) or subtracts 1 (hide) and returns the new counter.
 int ShowCursor(bool show);
 
-int CursorCounter();
-
 } // namespace quelm::desktop

@@ -1,10 +1,11 @@
 #include "platform/sound/sound_loader.h"
 
+#include "platform/core/report.h"
+
 #include <dlfcn.h>
 #include <link.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -61,8 +62,7 @@ private:
         void* module = OpenSoundModule(error);
         auto make = module ? reinterpret_cast<SoundModuleFactory>(dlsym(module, kSoundModuleFactory)) : nullptr;
         if (make) media_.reset(make());
-        if (!media_)
-            std::fprintf(stderr, "quelm: loading the sound module: %s\n", module ? "no factory" : error.c_str());
+        if (!media_) core::ReportError("loading the sound module: " + (module ? std::string("no factory") : error));
         return media_.get();
     }
 

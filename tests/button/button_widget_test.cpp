@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 #include "button/command.h"
@@ -144,6 +145,43 @@ TEST(ButtonFocused, KeysDoNothingAResizeRepaintsNormalAndADisabledButtonIgnoresE
     EXPECT_EQ(t.button->State(), disabledIn);
     ExpectFace(t.Face(), ButtonPicture::Disable, false);
     EXPECT_FALSE(t.Caption()->isEnabled()); // greyed
+}
+
+// What a save writes, in its order: only what differs from the write's defaults ("Command" for
+// the caption, the host's font), and what the next load restores from it.
+TEST(ButtonStore, WritesWhatDiffersFromItsDefaultsInOrderAndReadsItBack) {
+    const QFont big(QStringLiteral("DejaVu Sans"), 20, QFont::Bold);
+    const struct {
+        const char* what;
+        std::function<void(Command&)> set;
+        QStringList keys;
+    } rows[] = {
+        {"defaults", [](Command& b) { b.SetCaption(QStringLiteral("Command")); }, {}},
+        {"the read default", [](Command& b) { b.SetCaption(QStringLiteral("Command1")); }, {"Caption"}},
+        {"everything",
+         [&](Command& b) {
+             b.SetVisible(0);
+             b.SetFontColour(0x0000FF);
+             b.SetFont(big);
+             b.SetCaption(QStringLiteral("設定"));
+             b.SetEnabled(false);
+         },
+         {"Enabled", "Caption", "Font", "FontColour", "Visible"}},
+    };
+    for (const auto& row : rows) {
+        Host t;
+        row.set(*t.button);
+        PropertyBag bag;
+        t.button->WriteProperties(bag);
+        EXPECT_EQ(bag.Keys(), row.keys) << row.what;
+        Command back(t.host.get());
+        back.ReadProperties(bag);
+        EXPECT_EQ(back.Caption(), t.button->Caption() == QLatin1String("Command") ? "Command1" : t.button->Caption())
+            << row.what;
+        EXPECT_EQ(back.Visible(), t.button->Visible()) << row.what;
+        EXPECT_EQ(back.FontColour(), t.button->FontColour()) << row.what;
+        EXPECT_EQ(back.Font().pointSize(), t.button->Font().pointSize()) << row.what;
+    }
 }
 
 int main(int argc, char** argv) {

@@ -140,7 +140,7 @@ bool AllBlack(const QImage& image) { return Extent(image, Qt::black) == image.re
 TEST(RenderedShow, StartsFacingWallThreeAndDrawsNothingNearerThanOne) {
     Walls walls;
     QTemporaryDir out;
-    RecordingOptions options{out.path().toStdString(), QSize(1024, 768), 200, {1, 200}, walls.Folder(), {}};
+    RecordingOptions options{out.path().toStdString(), QSize(1024, 768), 200, {1, 200}, walls.Folder()};
     Settings settings;
     ASSERT_EQ(RecordShow(options, settings), 0);
     const auto frame = [&](int tick) {

@@ -113,7 +113,6 @@ std::unique_ptr<CdAudioDevice> CdAudioDevice::Open() {
 CdAudioDevice::~CdAudioDevice() = default;
 
 int CdAudioDevice::FirstTrack() const { return tracks_.empty() ? 0 : tracks_.front().number; }
-int CdAudioDevice::LastTrack() const { return tracks_.empty() ? 0 : tracks_.back().number; }
 
 int CdAudioDevice::TrackAt(int64_t sector) const {
     int track = FirstTrack();

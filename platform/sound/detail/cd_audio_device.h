@@ -37,7 +37,6 @@ public:
     // emptied) counts as gone.
     bool HasDisc() const { return !tracks_.empty() && !stream_->SourceFailed(); }
     int FirstTrack() const;
-    int LastTrack() const;
     int TrackCount() const { return static_cast<int>(tracks_.size()); }
     // The track being heard (while stopped: the track where the position stands).
     int CurrentTrack() const;

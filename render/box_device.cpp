@@ -1,5 +1,7 @@
 #include "render/box_device.h"
 
+#include "platform/d3d/gl_direct3d.h"
+
 namespace quelm {
 
 std::string DeviceErrorText(d3d::HResult hr) { return std::to_string(hr) + " " + d3d::Describe(hr); }
@@ -22,7 +24,10 @@ d3d::PresentParameters FullScreenParameters(const d3d::DisplayMode& mode, QWindo
     return p;
 }
 
-BoxDevice::BoxDevice(Direct3DCreator root, ErrorReporter report) : root_(std::move(root)), report_(std::move(report)) {}
+BoxDevice::BoxDevice(Direct3DCreator root, ErrorReporter report, QScreen* screen)
+    : root_(std::move(root)), report_(std::move(report)), screen_(screen) {}
+
+uint32_t BoxDevice::Adapter() const { return screen_ ? d3d::AdapterOf(screen_) : 0; }
 
 BoxDevice::~BoxDevice() = default;
 
@@ -31,10 +36,10 @@ bool BoxDevice::InitDevice(QWindow* window) {
         direct3d_ = root_ ? root_() : nullptr;
         if (!direct3d_) return d3d::kErrNotAvailable;
         d3d::DisplayMode mode;
-        if (const d3d::HResult r = direct3d_->GetAdapterDisplayMode(kDefaultAdapter, mode); d3d::Failed(r)) return r;
+        if (const d3d::HResult r = direct3d_->GetAdapterDisplayMode(Adapter(), mode); d3d::Failed(r)) return r;
         const d3d::PresentParameters parameters = FullScreenParameters(mode, window);
-        return direct3d_->CreateDevice(kDefaultAdapter, d3d::DevType::Hal, d3d::kCreateSoftwareVertexProcessing,
-                                       parameters, device_);
+        return direct3d_->CreateDevice(Adapter(), d3d::DevType::Hal, d3d::kCreateSoftwareVertexProcessing, parameters,
+                                       device_);
     }();
     if (d3d::Failed(hr) || !device_) {
         device_.reset();
@@ -47,7 +52,7 @@ bool BoxDevice::InitDevice(QWindow* window) {
 std::optional<d3d::DisplayMode> BoxDevice::DisplayMode() const {
     const auto direct3d = root_ ? root_() : nullptr;
     d3d::DisplayMode mode;
-    if (!direct3d || d3d::Failed(direct3d->GetAdapterDisplayMode(kDefaultAdapter, mode))) return std::nullopt;
+    if (!direct3d || d3d::Failed(direct3d->GetAdapterDisplayMode(Adapter(), mode))) return std::nullopt;
     return mode;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The show's 3D device: the Direct3D object and one full-screen device at the desktop's
+// The show's 3D device: the Direct3D object and one full-screen device at its screen's
 // resolution and format with a 16-bit depth buffer. A failed creation is reported to the
 // user once, as "<number> <description>", and the device stays absent.
 #include "platform/d3d/device.h"
@@ -8,6 +8,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+
+#include <QPointer>
+#include <QScreen>
 
 class QWindow;
 
@@ -18,8 +21,6 @@ using Direct3DCreator = std::function<std::unique_ptr<d3d::Direct3D>()>;
 // Shows the user one message (OK button only).
 using ErrorReporter = std::function<void(const std::string& text)>;
 
-inline constexpr uint32_t kDefaultAdapter = 0;
-
 // The message for a failed creation: the code as a signed decimal, a space, its description.
 std::string DeviceErrorText(d3d::HResult hr);
 
@@ -28,7 +29,8 @@ d3d::PresentParameters FullScreenParameters(const d3d::DisplayMode& mode, QWindo
 
 class BoxDevice {
 public:
-    BoxDevice(Direct3DCreator root, ErrorReporter report);
+    // `screen`: the screen the device is for (none: the primary screen, or off screen).
+    BoxDevice(Direct3DCreator root, ErrorReporter report, QScreen* screen = nullptr);
     ~BoxDevice();
 
     // True when the device exists; false after the failure has been reported.
@@ -42,10 +44,13 @@ public:
     d3d::Device* Device() const { return device_.get(); }
 
 private:
+    uint32_t Adapter() const;
+
     Direct3DCreator root_;
     ErrorReporter report_;
     std::unique_ptr<d3d::Direct3D> direct3d_;
     std::unique_ptr<d3d::Device> device_;
+    QPointer<QScreen> screen_;
 };
 
 } // namespace quelm

@@ -7,14 +7,14 @@
 namespace quelm {
 
 BoxRenderer::BoxRenderer(Settings& settings, std::filesystem::path wallFolder, Direct3DCreator root,
-                         ErrorReporter report)
-    : settings_(settings), wallFolder_(std::move(wallFolder)), device_(std::move(root), std::move(report)),
-      scene_(device_, wallFolder_, &walls_) {}
+                         ErrorReporter report, QScreen* screen, const BoxRenderer* leader)
+    : settings_(settings), wallFolder_(std::move(wallFolder)), device_(std::move(root), std::move(report), screen),
+      scene_(device_, wallFolder_, &walls_), screen_(screen), leader_(leader) {}
 
 BoxRenderer::~BoxRenderer() {
     if (!making_.valid()) return;
     making_.wait();
-    DeleteWallFiles(wallFolder_);
+    if (!leader_) DeleteWallFiles(wallFolder_);
 }
 
 int BoxRenderer::TextureSide() const {
@@ -25,30 +25,35 @@ int BoxRenderer::TextureSide() const {
 
 void BoxRenderer::MakeWalls(std::function<WallTextures()> make) {
     try {
-        making_ = std::async(std::launch::async, std::move(make));
+        making_ = std::async(std::launch::async, std::move(make)).share();
     } catch (const std::system_error&) {
         std::promise<WallTextures> here; // no thread to be had: made now
         here.set_value(make());
-        making_ = here.get_future();
+        making_ = here.get_future().share();
     }
 }
 
 void BoxRenderer::CaptureDesktopWalls() {
-    const QRect area = PrimaryScreenArea(); // asked on Qt's thread
+    if (Late()) return;
+    const QRect area = ScreenArea(screen_); // asked on Qt's thread
     if (area.isEmpty()) return;
     grabLater_ = true; // where the screen cannot be read from another thread
-    MakeWalls([folder = wallFolder_, area, side = TextureSide()] {
+    MakeWalls([folder = WritingFolder(), area, side = TextureSide()] {
         return CaptureDesktopWallsAt(folder, area, side).value_or(WallTextures{});
     });
 }
 
 void BoxRenderer::CaptureDesktopWallsFrom(const QImage& desktop) {
-    MakeWalls([folder = wallFolder_, desktop, side = TextureSide()] {
+    MakeWalls([folder = WritingFolder(), desktop, side = TextureSide()] {
         return quelm::CaptureDesktopWallsFrom(folder, desktop, side);
     });
 }
 
 void BoxRenderer::PrepareUserWalls() {
+    if (leader_) {
+        if (!Late()) making_ = leader_->making_; // the same pictures, decoded once
+        return;
+    }
     MakeWalls([folder = wallFolder_, settings = settings_, side = TextureSide()] {
         return quelm::PrepareUserWalls(settings, folder, side);
     });
@@ -67,18 +72,22 @@ void BoxRenderer::InitScene() {
             failure = std::current_exception();
         }
         if (grabLater_ && !failure && !walls_.wall[1].Made())
-            walls_ = quelm::CaptureDesktopWalls(wallFolder_, TextureSide());
+            walls_ = quelm::CaptureDesktopWalls(WritingFolder(), screen_, TextureSide());
+        making_ = {}; // the pixels go once every box that shares them has its textures
     }
     scene_.InitScene();
     walls_ = {};
+    sceneMade_ = true;
     if (failure) std::rethrow_exception(failure);
 }
 
-void BoxRenderer::StartMotion() { motion_.Start(); }
+void BoxRenderer::StartMotion() {
+    if (!leader_) motion_.Start();
+}
 
 void BoxRenderer::Tick() {
-    motion_.Step();
-    scene_.RenderFrame(motion_.eye);
+    if (!leader_) motion_.Step(); // a box that follows draws the leader's eye of this tick
+    scene_.RenderFrame((leader_ ? leader_->motion_ : motion_).eye);
 }
 
 void BoxRenderer::ReleaseVertexBuffer() { scene_.ReleaseVertexBuffer(); }

@@ -18,11 +18,12 @@ void ShowDeviceError(const std::string& text) {
 }
 
 std::unique_ptr<BoxRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder,
-                                         DeviceErrorOutput errorOutput) {
+                                         DeviceErrorOutput errorOutput, QScreen* screen, const BoxRenderer* leader) {
+    ErrorReporter report = ShowDeviceError;
+    if (errorOutput == DeviceErrorOutput::StandardError)
+        report = [](const std::string& text) { core::ReportError(text); };
     return std::make_unique<BoxRenderer>(
-        settings, wallFolder, [] { return d3d::CreateGlDirect3D(); },
-        errorOutput == DeviceErrorOutput::MessageBox ? ShowDeviceError
-                                                     : [](const std::string& text) { core::ReportError(text); });
+        settings, wallFolder, [] { return d3d::CreateGlDirect3D(); }, std::move(report), screen, leader);
 }
 
 } // namespace quelm

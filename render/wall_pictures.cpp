@@ -53,7 +53,7 @@ private:
 };
 
 // The density of an image made by sizing a picture surface: a new image's, which Qt takes
-// from the screen. Asked once, first on Qt's thread (PrimaryScreenArea).
+// from the screen. Asked once, first on Qt's thread (ScreenArea).
 PictureDensity NewImageDensity() {
     static const PictureDensity density = pictures::DensityOf(QImage(1, 1, QImage::Format_RGB32));
     return density;
@@ -113,6 +113,11 @@ WallTextures WriteDesktopWalls(const std::filesystem::path& folder, const QImage
     // The desktop has not changed since the grab (our window is still hidden), so
     // mirroring the grab is the same as reading the desktop a second time. Both files take
     // their rows in one pass.
+    WallTextures walls;
+    walls.wall[1].pixels = pictures::FitToTexture(image, side);
+    walls.wall[kMirroredWall] = {QImage(), 1, true, false};
+    for (int n : {2, 3, 4, 6}) walls.wall[n].sameAs = 1;
+    if (folder.empty()) return walls; // in memory only
     const PictureDensity density = NewImageDensity();
     pictures::BitmapWriter straight(WallFile(folder, 1), image.size(), density);
     pictures::BitmapWriter mirroredFile(WallFile(folder, kMirroredWall), image.size(), density);
@@ -122,10 +127,8 @@ WallTextures WriteDesktopWalls(const std::filesystem::path& folder, const QImage
         straight.AddRow(row);
         mirroredFile.AddRow(mirrored.Of(row));
     }
-    WallTextures walls;
-    walls.wall[1].pixels = pictures::FitToTexture(image, side);
     walls.wall[1].written = straight.Finish();
-    walls.wall[kMirroredWall] = {QImage(), 1, true, mirroredFile.Finish()};
+    walls.wall[kMirroredWall].written = mirroredFile.Finish();
     for (int n : {2, 3, 4, 6}) {
         walls.wall[n] = CopyWall(walls, folder, 1, n);
         if (!walls.wall[n].written) walls.wall[n].written = WriteImage(image, folder, n, density, side).written;
@@ -223,21 +226,24 @@ std::array<int, kWallCount + 1> WallPictureSources(const std::array<bool, kWallC
     return source;
 }
 
-QRect PrimaryScreenArea() {
+QRect ScreenArea(const QScreen* screen) {
     NewImageDensity(); // from the screen, on Qt's thread
-    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
     if (!screen) return {};
     const qreal ratio = screen->devicePixelRatio();
     const QRect area = screen->geometry();
     return {(QPointF(area.topLeft()) * ratio).toPoint(), (QSizeF(area.size()) * ratio).toSize()};
 }
 
-WallTextures CaptureDesktopWalls(const std::filesystem::path& folder, int textureSide) {
-    const QRect area = PrimaryScreenArea();
+WallTextures CaptureDesktopWalls(const std::filesystem::path& folder, const QScreen* screen, int textureSide) {
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    const QRect area = ScreenArea(screen);
     if (area.isEmpty()) return {};
     if (auto walls = CaptureDesktopWallsAt(folder, area, textureSide)) return std::move(*walls);
-    // The root window as it is now; no window of ours is mapped yet.
-    return WriteDesktopWalls(folder, QGuiApplication::primaryScreen()->grabWindow(0).toImage(),
+    // The screen as it is now; no window of ours is mapped yet.
+    const QSize size = screen->geometry().size();
+    return WriteDesktopWalls(folder,
+                             const_cast<QScreen*>(screen)->grabWindow(0, 0, 0, size.width(), size.height()).toImage(),
                              DesktopWallSize(area.size()), textureSide);
 }
 

@@ -11,6 +11,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QScreen>
 #include <QSize>
 
 #include <array>
@@ -50,18 +51,20 @@ QSize DesktopWallSize(QSize screenPixels);
 // kWallLoadOrder, else 0 for the first content of the picture surface before any load.
 std::array<int, kWallCount + 1> WallPictureSources(const std::array<bool, kWallCount + 1>& loaded);
 
-// The primary screen's area in device pixels (empty without a screen). Ask on Qt's thread.
-QRect PrimaryScreenArea();
+// The area of `screen` (none: the primary screen) on the desktop, in device pixels; empty
+// without a screen. Ask on Qt's thread.
+QRect ScreenArea(const QScreen* screen);
 
 // Each of the following keeps the textures at most `textureSide` texels a side (the
-// device's d3d::MaxTextureSide), fitted as the device fits a larger file.
+// device's d3d::MaxTextureSide), fitted as the device fits a larger file. With an empty
+// `folder` the walls are made in memory only: no file is written.
 
-// Grabs the whole primary screen now (call it before any window of ours shows) and writes it
-// to walls 1, 2, 3, 4 and 6, and its mirror image to wall 5. Without a screen nothing is
-// written. On Qt's thread.
-WallTextures CaptureDesktopWalls(const std::filesystem::path& folder, int textureSide);
+// Grabs the whole of `screen` (none: the primary screen) now (call it before any window of
+// ours shows) and writes it to walls 1, 2, 3, 4 and 6, and its mirror image to wall 5.
+// Without a screen nothing is made. On Qt's thread.
+WallTextures CaptureDesktopWalls(const std::filesystem::path& folder, const QScreen* screen, int textureSide);
 
-// The same from any thread, for the screen `area` of PrimaryScreenArea(): nothing when the
+// The same from any thread, for the desktop `area` of ScreenArea(): nothing when the
 // screen's pixels cannot be read that way (then CaptureDesktopWalls on Qt's thread).
 std::optional<WallTextures> CaptureDesktopWallsAt(const std::filesystem::path& folder, QRect area, int textureSide);
 

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QScreen>
 
+#include <algorithm>
 #include <exception>
 
 namespace quelm {
@@ -64,6 +65,7 @@ SaverWindow::SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& 
           // make a frame of whatever size the server's failed answer leaves: end instead.
           if (InHost() && !x11::OwnWindowExists(winId())) return SystemClose();
           RunStep("drawing a frame", [this] { renderer_.Tick(); });
+          for (ScreenBox& box : boxes_) RunStep("drawing a frame", [&] { box.renderer->Tick(); });
           if (timer3_.TickCount() == 1) EndAccessibilityDeferral(true);
       }) {
     setTitle(kSaverTitle);
@@ -91,6 +93,9 @@ SaverWindow::SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& 
         hostWatch_.setInterval(kHostWatchMs);
         connect(&hostWatch_, &QTimer::timeout, this, &SaverWindow::WatchHost);
     }
+    screensChanged_.setSingleShot(true);
+    screensChanged_.setInterval(0);
+    connect(&screensChanged_, &QTimer::timeout, this, &SaverWindow::FollowScreens);
     setFormat(options_.surfaceFormat);
 }
 
@@ -99,6 +104,8 @@ SaverWindow::~SaverWindow() {
     timer1_.stop();
     timer2_.stop();
     timer3_.Stop();
+    for (ScreenBox& box : boxes_) box.renderer.reset(); // each box before its window
+    boxes_.clear();
     if (host_) {
         // Ours goes first, so that leaving the daemon's window never shows it on its own.
         destroy();
@@ -110,10 +117,8 @@ SaverWindow::~SaverWindow() {
 void SaverWindow::Load() {
     LoadStep("choosing the picture source", [this] { ApplyPictureSourceGuard(settings_); });
     LoadStep("preparing the wall pictures", [this] {
-        if (settings_.PicKind == kPicDesktop)
-            renderer_.CaptureDesktopWalls();
-        else if (settings_.PicKind == kPicFiles)
-            renderer_.PrepareUserWalls();
+        MakeWalls(renderer_);
+        AddScreenBoxes();
     });
     LoadStep("starting the music", [this] {
         if (settings_.BGMKind == kBgmCd) {
@@ -131,26 +136,112 @@ void SaverWindow::Load() {
         }
     });
     LoadStep("making the 3D device", [this] {
-        create(); // the native window, unseen, for the device to draw on
-        renderer_.InitDevice(*this);
+        MakeDevice(renderer_, *this);
+        for (ScreenBox& box : boxes_) RunStep("making the 3D device", [&] { MakeDevice(*box.renderer, *box.window); });
     });
-    LoadStep("building the box", [this] { renderer_.BuildBoxVertices(); });
-    LoadStep("loading the wall pictures", [this] { renderer_.InitScene(); });
-    LoadStep("starting the motion", [this] { renderer_.StartMotion(); });
+    LoadStep("building the box", [this] {
+        renderer_.BuildBoxVertices();
+        for (ScreenBox& box : boxes_) RunStep("building the box", [&] { box.renderer->BuildBoxVertices(); });
+    });
+    LoadStep("loading the wall pictures", [this] {
+        renderer_.InitScene();
+        for (ScreenBox& box : boxes_) RunStep("loading the wall pictures", [&] { box.renderer->InitScene(); });
+    });
+    LoadStep("starting the motion", [this] {
+        renderer_.StartMotion();
+        for (ScreenBox& box : boxes_) RunStep("starting the motion", [&] { box.renderer->StartMotion(); });
+    });
     LoadStep("showing the window", [this] {
         if (InHost()) {
             show();
             hostWatch_.start();
             return;
         }
-        setWindowStates(Qt::WindowFullScreen);
-        show();
+        for (ScreenBox& box : boxes_) ShowFullScreenOn(*box.window, box.screen);
+        ShowFullScreenOn(*this, screen());
+        shown_ = true;
         requestActivate();
         if (options_.grabInput) TryGrabInput();
+        if (options_.boxForScreen) {
+            connect(qGuiApp, &QGuiApplication::screenAdded, this, &SaverWindow::WatchScreen);
+            connect(qGuiApp, &QGuiApplication::screenRemoved, &screensChanged_, qOverload<>(&QTimer::start));
+            connect(qGuiApp, &QGuiApplication::primaryScreenChanged, &screensChanged_, qOverload<>(&QTimer::start));
+            connect(this, &QWindow::screenChanged, &screensChanged_, qOverload<>(&QTimer::start));
+            for (QScreen* s : QGuiApplication::screens()) WatchScreen(s);
+            FollowScreens(); // what changed during the load
+        }
     });
     if (closing_) return;
     DeferAccessibility();
     timer3_.Start();
+}
+
+void SaverWindow::MakeWalls(ShowRenderer& renderer) {
+    if (settings_.PicKind == kPicDesktop)
+        renderer.CaptureDesktopWalls();
+    else if (settings_.PicKind == kPicFiles)
+        renderer.PrepareUserWalls();
+}
+
+void SaverWindow::MakeDevice(ShowRenderer& renderer, QWindow& window) {
+    window.create(); // the native window, unseen, for the device to draw on
+    renderer.InitDevice(window);
+}
+
+std::vector<QScreen*> SaverWindow::CoveredScreens() const {
+    std::vector<QScreen*> covered{screen()};
+    for (const ScreenBox& box : boxes_) covered.push_back(box.screen);
+    return covered;
+}
+
+void SaverWindow::AddScreenBoxes() {
+    if (!options_.boxForScreen || InHost()) return;
+    for (QScreen* s : QGuiApplication::screens()) {
+        const auto covered = CoveredScreens();
+        if (std::find(covered.begin(), covered.end(), s) != covered.end()) continue;
+        ScreenBox box{s, options_.boxForScreen(*s), nullptr};
+        if (!box.renderer) continue;
+        box.window = std::make_unique<ScreenWindow>(static_cast<ShowInput&>(*this), s, title(), options_.surfaceFormat);
+        RunStep("preparing the wall pictures", [&] { MakeWalls(*box.renderer); });
+        boxes_.push_back(std::move(box));
+    }
+}
+
+void SaverWindow::WatchScreen(QScreen* s) {
+    connect(s, &QScreen::geometryChanged, &screensChanged_, qOverload<>(&QTimer::start), Qt::UniqueConnection);
+    screensChanged_.start();
+}
+
+void SaverWindow::ReleaseBox(ShowRenderer& renderer) {
+    RunStep("releasing the box", [&] { renderer.ReleaseVertexBuffer(); });
+    RunStep("releasing the 3D device", [&] { renderer.ReleaseDevice(); });
+}
+
+void SaverWindow::FollowScreens() {
+    if (closing_ || !shown_) return;
+    // A screen that went, or that this window took when its own went, loses its box.
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    for (auto it = boxes_.begin(); it != boxes_.end();) {
+        if (!it->screen || it->screen == screen() || !screens.contains(it->screen.data())) {
+            ReleaseBox(*it->renderer);
+            it = boxes_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    // A new screen gets a box, loaded as at the start; it takes the first box's walls.
+    const size_t known = boxes_.size();
+    AddScreenBoxes();
+    for (size_t i = known; i < boxes_.size(); ++i) {
+        ScreenBox& box = boxes_[i];
+        RunStep("making the 3D device", [&] { MakeDevice(*box.renderer, *box.window); });
+        RunStep("building the box", [&] { box.renderer->BuildBoxVertices(); });
+        RunStep("loading the wall pictures", [&] { box.renderer->InitScene(); });
+        RunStep("starting the motion", [&] { box.renderer->StartMotion(); });
+    }
+    // Every window as large as its screen is now.
+    for (ScreenBox& box : boxes_) ShowFullScreenOn(*box.window, box.screen);
+    ShowFullScreenOn(*this, screen());
 }
 
 void SaverWindow::TryGrabInput() {
@@ -187,8 +278,8 @@ void SaverWindow::SystemClose() {
 void SaverWindow::EndShow() {
     if (closing_) return;
     timer3_.Stop();
-    RunStep("releasing the box", [this] { renderer_.ReleaseVertexBuffer(); });
-    RunStep("releasing the 3D device", [this] { renderer_.ReleaseDevice(); });
+    ReleaseBox(renderer_);
+    for (ScreenBox& box : boxes_) ReleaseBox(*box.renderer);
     close();
     // close() may not deliver a close event to a window that was never shown.
     CloseRequest();
@@ -202,15 +293,24 @@ bool SaverWindow::event(QEvent* e) {
     return QWindow::event(e);
 }
 
-void SaverWindow::keyPressEvent(QKeyEvent* e) {
+void SaverWindow::keyPressEvent(QKeyEvent* e) { KeyPressed(e); }
+void SaverWindow::mousePressEvent(QMouseEvent*) { ButtonPressed(); }
+void SaverWindow::mouseReleaseEvent(QMouseEvent* e) { ButtonReleased(e->globalPosition().toPoint()); }
+
+void SaverWindow::KeyPressed(QKeyEvent* e) {
     // In a daemon's window the daemon decides when the show ends.
     if (KeyTypesCharacter(e->key(), e->modifiers(), e->text()) && !InHost()) EndShow();
 }
 
-void SaverWindow::mousePressEvent(QMouseEvent*) { pressed_ = true; }
+void SaverWindow::ButtonPressed() { pressed_ = true; }
 
-void SaverWindow::mouseReleaseEvent(QMouseEvent* e) {
-    if (pressed_ && !InHost() && QRect(QPoint(0, 0), size()).contains(e->position().toPoint())) EndShow();
+void SaverWindow::ButtonReleased(QPoint global) {
+    // A click ends the show where it lands on one of its windows (with the input grabbed,
+    // every click comes to this one, wherever the pointer is).
+    bool onShow = QRect(mapToGlobal(QPoint(0, 0)), size()).contains(global);
+    for (const ScreenBox& box : boxes_)
+        onShow = onShow || QRect(box.window->mapToGlobal(QPoint(0, 0)), box.window->size()).contains(global);
+    if (pressed_ && !InHost() && onShow) EndShow();
     pressed_ = false;
 }
 
@@ -231,6 +331,7 @@ void SaverWindow::CloseRequest() {
         case MusicFileType::None: break;
         }
     }
+    for (ScreenBox& box : boxes_) box.window->close();
     if (options_.cursorHiddenAtStart) desktop::ShowCursor(true);
     setKeyboardGrabEnabled(false);
     setMouseGrabEnabled(false);

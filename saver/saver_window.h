@@ -3,10 +3,17 @@
 // prepares the walls, starts the music and the 3D scene, shows itself and starts the frame
 // timer; a click or a character key ends the show; the close request stops the music,
 // shows the pointer again, deletes the wall files and ends the program.
+//
+// On a desktop of several screens (monitors) the show covers each: this window the first, a
+// ScreenWindow with a box of its own each other one, loaded alongside in the same order. One
+// music plays; input on any of them ends the whole show. Screens added, removed or resized
+// during the show are covered again.
 #include "saver/frame_pacer.h"
+#include "saver/screen_window.h"
 #include "saver/show_services.h"
 #include "settings/settings.h"
 
+#include <QPointer>
 #include <QSurfaceFormat>
 #include <QTimer>
 #include <QWindow>
@@ -15,6 +22,7 @@
 #include <memory>
 #include <set>
 #include <string_view>
+#include <vector>
 
 namespace quelm {
 
@@ -36,9 +44,11 @@ struct SaverOptions {
     uint32_t hostWindow = 0;
     std::function<void()> endProgram; // runs last in the close request
     QSurfaceFormat surfaceFormat;     // what the 3D device asks of the window (depth buffer)
+    // The box of each further screen (none: the show covers its first screen only).
+    std::function<std::unique_ptr<ShowRenderer>(QScreen& screen)> boxForScreen;
 };
 
-class SaverWindow : public QWindow {
+class SaverWindow : public QWindow, private ShowInput {
     Q_OBJECT
 public:
     SaverWindow(Settings& settings, ShowRenderer& renderer, ShowMusic& music, SaverOptions options);
@@ -61,6 +71,8 @@ public:
     bool Timer1Active() const { return timer1_.isActive(); }
     bool Timer2Active() const { return timer2_.isActive(); }
     bool Timer3Active() const { return timer3_.IsActive(); }
+    // The screens covered by a window of the show, this one's first.
+    std::vector<QScreen*> CoveredScreens() const;
 
 protected:
     bool event(QEvent* e) override;
@@ -69,7 +81,27 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
+    // A further screen's box and window.
+    struct ScreenBox {
+        QPointer<QScreen> screen;
+        std::unique_ptr<ShowRenderer> renderer;
+        std::unique_ptr<ScreenWindow> window;
+    };
+    // ShowInput: input on any of the show's windows.
+    void KeyPressed(QKeyEvent* e) override;
+    void ButtonPressed() override;
+    void ButtonReleased(QPoint global) override;
+
     void CloseRequest();
+    // A box for each screen not covered yet (the load's wall step).
+    void AddScreenBoxes();
+    // The load's steps for one box, in their order.
+    void MakeWalls(ShowRenderer& renderer);
+    void MakeDevice(ShowRenderer& renderer, QWindow& window);
+    // After a change of the screens: every screen covered once, every window its screen's size.
+    void FollowScreens();
+    void WatchScreen(QScreen* screen);
+    void ReleaseBox(ShowRenderer& renderer);
     void OnTimer2();
     void WatchHost();
     void TryGrabInput();
@@ -91,6 +123,9 @@ private:
     FramePacer timer3_;
     QTimer hostWatch_;
     std::unique_ptr<QWindow> host_; // the daemon's window, as the parent of ours
+    std::vector<ScreenBox> boxes_;
+    QTimer screensChanged_; // follows the screens once their changes have settled
+    bool shown_ = false;
     int grabTries_ = 0;
     bool pressed_ = false;
     bool closing_ = false;

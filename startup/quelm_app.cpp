@@ -60,7 +60,14 @@ int RunSaver(QApplication& app, Settings& settings, Mode mode) {
     SaverOptions options;
     options.wallFolder = core::StorageFolder();
     options.cursorHiddenAtStart = hideCursor;
-    return RunShow(app, settings, MakeBoxShow(settings, options.wallFolder, DeviceErrorOutput::MessageBox), options);
+    std::unique_ptr<BoxRenderer> first = MakeBoxShow(settings, options.wallFolder, DeviceErrorOutput::MessageBox);
+    // Every further screen shows a box of its own; its device's failure is told on stderr,
+    // the message box being the first screen's.
+    options.boxForScreen = [&settings, folder = options.wallFolder,
+                            leader = first.get()](QScreen& screen) -> std::unique_ptr<ShowRenderer> {
+        return MakeBoxShow(settings, folder, DeviceErrorOutput::StandardError, &screen, leader);
+    };
+    return RunShow(app, settings, std::move(first), options);
 }
 
 // The settings dialog, modal; the program ends when it closes. A termination signal closes

@@ -558,14 +558,15 @@ public:
     explicit GlDirect3D(std::optional<QSize> offscreenSize) : offscreenSize_(offscreenSize) {}
 
     HResult GetAdapterDisplayMode(uint32_t adapter, DisplayMode& mode) override {
-        if (adapter != 0) return kErrInvalidCall;
         if (offscreenSize_) {
+            if (adapter != 0) return kErrInvalidCall;
             mode =
                 DisplayMode{uint32_t(offscreenSize_->width()), uint32_t(offscreenSize_->height()), 0, Format::X8R8G8B8};
             return kOk;
         }
-        QScreen* screen = QGuiApplication::primaryScreen();
-        if (!screen) return kErrNotAvailable;
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        if (adapter >= uint32_t(screens.size())) return screens.isEmpty() ? kErrNotAvailable : kErrInvalidCall;
+        const QScreen* screen = screens[qsizetype(adapter)];
         const QSize pixels = screen->size() * screen->devicePixelRatio();
         mode.Width = uint32_t(pixels.width());
         mode.Height = uint32_t(pixels.height());
@@ -601,6 +602,11 @@ private:
 } // namespace
 
 std::unique_ptr<Direct3D> CreateGlDirect3D() { return std::make_unique<GlDirect3D>(std::nullopt); }
+
+uint32_t AdapterOf(const QScreen* screen) {
+    const qsizetype index = QGuiApplication::screens().indexOf(const_cast<QScreen*>(screen));
+    return index < 0 ? 0 : uint32_t(index);
+}
 
 std::unique_ptr<Direct3D> CreateOffscreenGlDirect3D(QSize size) { return std::make_unique<GlDirect3D>(size); }
 

@@ -86,7 +86,7 @@ TEST(CaptureDesktopWalls, WritesTheScreenFiveTimesAndItsMirrorOnce) {
 
     QTemporaryDir dir;
     const fs::path folder = dir.path().toStdString();
-    CaptureDesktopWalls(folder, kNoShrinking);
+    CaptureDesktopWalls(folder, nullptr, kNoShrinking);
     ExpectSixBitmaps(folder, &pattern, {});
 }
 

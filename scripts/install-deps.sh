@@ -14,6 +14,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   dpkg-dev file libxml2-utils desktop-file-utils lintian
+  libwayland-dev wayland-protocols qt6-wayland
+  sway swaybg grim wtype foot weston xwayland
+  dbus dbus-bin xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire
 )
 
 missing=()

@@ -7,9 +7,10 @@
 namespace quelm {
 
 BoxRenderer::BoxRenderer(Settings& settings, std::filesystem::path wallFolder, Direct3DCreator root,
-                         ErrorReporter report, QScreen* screen, const BoxRenderer* leader)
-    : settings_(settings), wallFolder_(std::move(wallFolder)), device_(std::move(root), std::move(report), screen),
-      scene_(device_, wallFolder_, &walls_), screen_(screen), leader_(leader) {}
+                         ErrorReporter report, BoxPlace place)
+    : settings_(settings), wallFolder_(std::move(wallFolder)),
+      device_(std::move(root), std::move(report), place.screen), scene_(device_, wallFolder_, &walls_),
+      screen_(place.screen), leader_(place.leader), oneColourIsNothing_(place.oneColourIsNothing) {}
 
 BoxRenderer::~BoxRenderer() {
     if (!making_.valid()) return;
@@ -38,15 +39,19 @@ void BoxRenderer::CaptureDesktopWalls() {
     const QRect area = ScreenArea(screen_); // asked on Qt's thread
     if (area.isEmpty()) return;
     grabLater_ = true; // where the screen cannot be read from another thread
-    MakeWalls([folder = WritingFolder(), area, side = TextureSide()] {
-        return CaptureDesktopWallsAt(folder, area, side).value_or(WallTextures{});
+    MakeWalls([folder = WritingFolder(), area, side = TextureSide(), settings = settings_,
+               blank = oneColourIsNothing_]() -> WallTextures {
+        const QImage desktop = ReadDesktop(area);
+        if (desktop.isNull()) return {};
+        return DesktopWalls(folder, desktop, DesktopWallSize(area.size()), side, settings, blank);
     });
 }
 
 void BoxRenderer::CaptureDesktopWallsFrom(const QImage& desktop) {
-    MakeWalls([folder = WritingFolder(), desktop, side = TextureSide()] {
-        return quelm::CaptureDesktopWallsFrom(folder, desktop, side);
-    });
+    MakeWalls(
+        [folder = WritingFolder(), desktop, side = TextureSide(), settings = settings_, blank = oneColourIsNothing_] {
+            return DesktopWalls(folder, desktop, desktop.size(), side, settings, blank);
+        });
 }
 
 void BoxRenderer::PrepareUserWalls() {
@@ -71,8 +76,11 @@ void BoxRenderer::InitScene() {
         } catch (...) {
             failure = std::current_exception();
         }
-        if (grabLater_ && !failure && !walls_.wall[1].Made())
-            walls_ = quelm::CaptureDesktopWalls(WritingFolder(), screen_, TextureSide());
+        if (grabLater_ && !failure && !walls_.wall[1].Made()) {
+            const QImage desktop = GrabDesktop(screen_);
+            walls_ = DesktopWalls(WritingFolder(), desktop, DesktopWallSize(ScreenArea(screen_).size()), TextureSide(),
+                                  settings_, oneColourIsNothing_);
+        }
         making_ = {}; // the pixels go once every box that shares them has its textures
     }
     scene_.InitScene();

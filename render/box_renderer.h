@@ -19,15 +19,25 @@
 
 namespace quelm {
 
+class BoxRenderer;
+
+// Where a box is shown and what it makes of its desktop.
+struct BoxPlace {
+    // The screen the box is shown on (none: the primary screen, or off screen).
+    QScreen* screen = nullptr;
+    // The first screen's box of the same show, which must outlive this one. A box with a
+    // leader writes no wall files and draws the leader's eye; its desktop walls are its own
+    // screen's, made in memory, its user pictures the leader's. Started after the leader's
+    // scene (a screen added during the show), it takes the leader's wall files.
+    const BoxRenderer* leader = nullptr;
+    // A desktop of one colour counts as no capture (DesktopWalls): under a daemon.
+    bool oneColourIsNothing = false;
+};
+
 class BoxRenderer final : public ShowRenderer {
 public:
-    // `screen`: the screen the box is shown on (none: the primary screen, or off screen).
-    // `leader`: the first screen's box of the same show, which must outlive this one. A box
-    // with a leader writes no wall files and draws the leader's eye; its desktop walls are
-    // its own screen's, made in memory, its user pictures the leader's. Started after the
-    // leader's scene (a screen added during the show), it takes the leader's wall files.
     BoxRenderer(Settings& settings, std::filesystem::path wallFolder, Direct3DCreator root, ErrorReporter report,
-                QScreen* screen = nullptr, const BoxRenderer* leader = nullptr);
+                BoxPlace place = {});
     // Walls still being made when the show ends before its scene (a close request during the
     // load) are waited for, and the files made are removed, as the close request removed them.
     ~BoxRenderer() override;
@@ -75,6 +85,7 @@ private:
     WallTextures walls_; // what the wall files hold, until the scene has its textures
     QPointer<QScreen> screen_;
     const BoxRenderer* leader_;
+    bool oneColourIsNothing_;
     std::shared_future<WallTextures> making_; // shared with the boxes that follow this one
     bool grabLater_ = false;                  // a desktop the making could not read: Qt's thread grabs it
     bool sceneMade_ = false;

@@ -18,12 +18,12 @@ void ShowDeviceError(const std::string& text) {
 }
 
 std::unique_ptr<BoxRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder,
-                                         DeviceErrorOutput errorOutput, QScreen* screen, const BoxRenderer* leader) {
+                                         DeviceErrorOutput errorOutput, BoxPlace place) {
     ErrorReporter report = ShowDeviceError;
     if (errorOutput == DeviceErrorOutput::StandardError)
         report = [](const std::string& text) { core::ReportError(text); };
     return std::make_unique<BoxRenderer>(
-        settings, wallFolder, [] { return d3d::CreateGlDirect3D(); }, std::move(report), screen, leader);
+        settings, wallFolder, [] { return d3d::CreateGlDirect3D(); }, std::move(report), place);
 }
 
 } // namespace quelm

@@ -15,11 +15,9 @@ namespace quelm {
 enum class DeviceErrorOutput { MessageBox, StandardError };
 
 // The renderer of one show: wall files in `wallFolder`, settings read (PicKind may be
-// changed in memory by the load step before the renderer is called). With `screen` and
-// `leader`, the box of one more screen of the same show (BoxRenderer's constructor).
+// changed in memory by the load step before the renderer is called), shown at `place`.
 std::unique_ptr<BoxRenderer> MakeBoxShow(Settings& settings, const std::filesystem::path& wallFolder,
-                                         DeviceErrorOutput errorOutput, QScreen* screen = nullptr,
-                                         const BoxRenderer* leader = nullptr);
+                                         DeviceErrorOutput errorOutput, BoxPlace place = {});
 
 // Shows `text` in a message box with an OK button only (on standard error when the program
 // has no widgets).

@@ -1,5 +1,6 @@
 #include "render/wall_pictures.h"
 
+#include "platform/core/report.h"
 #include "platform/core/twips.h"
 #include "platform/pictures/bitmap_writer.h"
 #include "platform/pictures/picture_decoding.h"
@@ -7,6 +8,7 @@
 #include "platform/pictures/texture_fitting.h"
 #include "platform/x11/screenshot.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -73,23 +75,27 @@ private:
     std::vector<QRgb> row_;
 };
 
+// Walls made for `folder` have files; with no folder they are made in memory only.
+bool WritesFiles(const std::filesystem::path& folder) { return !folder.empty(); }
+
 // Writes `image` to wall `wall`'s file (mirrored for wall 5) and gives its texture.
 WallTexture WriteImage(const QImage& image, const std::filesystem::path& folder, int wall, PictureDensity density,
                        int side) {
     const bool mirror = wall == kMirroredWall;
-    pictures::BitmapWriter file(WallFile(folder, wall), image.size(), density);
+    std::optional<pictures::BitmapWriter> file;
+    if (WritesFiles(folder)) file.emplace(WallFile(folder, wall), image.size(), density);
     std::optional<pictures::TextureFitter> texture;
     if (mirror) texture.emplace(image.size(), side);
     MirroredRows mirrored(image.width());
     for (int y = 0; y < image.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         if (mirror) row = mirrored.Of(row);
-        file.AddRow(row);
+        if (file) file->AddRow(row);
         if (texture) texture->AddRow(row);
     }
     WallTexture made;
     made.pixels = texture ? texture->Take() : pictures::FitToTexture(image, side);
-    made.written = file.Finish();
+    made.written = file && file->Finish();
     return made;
 }
 
@@ -97,7 +103,8 @@ WallTexture WriteImage(const QImage& image, const std::filesystem::path& folder,
 WallTexture CopyWall(const WallTextures& walls, const std::filesystem::path& folder, int from, int to) {
     WallTexture copy;
     copy.sameAs = from;
-    copy.written = walls.wall[from].written && pictures::CopyFileWhole(WallFile(folder, from), WallFile(folder, to));
+    copy.written = walls.wall[from].written && WritesFiles(folder) &&
+                   pictures::CopyFileWhole(WallFile(folder, from), WallFile(folder, to));
     return copy;
 }
 
@@ -117,7 +124,7 @@ WallTextures WriteDesktopWalls(const std::filesystem::path& folder, const QImage
     walls.wall[1].pixels = pictures::FitToTexture(image, side);
     walls.wall[kMirroredWall] = {QImage(), 1, true, false};
     for (int n : {2, 3, 4, 6}) walls.wall[n].sameAs = 1;
-    if (folder.empty()) return walls; // in memory only
+    if (!WritesFiles(folder)) return walls;
     const PictureDensity density = NewImageDensity();
     pictures::BitmapWriter straight(WallFile(folder, 1), image.size(), density);
     pictures::BitmapWriter mirroredFile(WallFile(folder, kMirroredWall), image.size(), density);
@@ -164,18 +171,20 @@ bool WritePictureWalls(const std::filesystem::path& path, int straightWall, bool
     const bool decoded = pictures::DecodePictureRows(
         *file,
         [&](PictureDensity density) {
-            if (straightWall) straightFile.emplace(WallFile(folder, straightWall), file->size, density);
+            if (straightWall && WritesFiles(folder))
+                straightFile.emplace(WallFile(folder, straightWall), file->size, density);
             // Wall 5's file is made through a picture surface sized to the picture: a new
             // image's density.
-            if (mirrored) mirroredFile.emplace(WallFile(folder, kMirroredWall), file->size, NewImageDensity());
+            if (mirrored && WritesFiles(folder))
+                mirroredFile.emplace(WallFile(folder, kMirroredWall), file->size, NewImageDensity());
             texture.emplace(file->size, side);
         },
         [&](int, const QRgb* row) {
             if (straightFile) straightFile->AddRow(row);
-            if (mirroredFile) {
+            if (mirrored) {
                 const QRgb* flipped = mirroredRows.Of(row);
-                mirroredFile->AddRow(flipped);
-                if (!straightFile) row = flipped;
+                if (mirroredFile) mirroredFile->AddRow(flipped);
+                if (!straightWall) row = flipped; // the texture is wall 5's own
             }
             texture->AddRow(row);
         });
@@ -183,14 +192,25 @@ bool WritePictureWalls(const std::filesystem::path& path, int straightWall, bool
     if (!decoded) return false;
     if (straightWall) {
         walls.wall[straightWall].pixels = texture->Take();
-        walls.wall[straightWall].written = straightFile->Finish();
+        walls.wall[straightWall].written = straightFile && straightFile->Finish();
     }
     if (mirrored) {
         WallTexture& five = walls.wall[kMirroredWall];
         five = straightWall ? WallTexture{QImage(), straightWall, true, false} : WallTexture{texture->Take()};
-        five.written = mirroredFile->Finish();
+        five.written = mirroredFile && mirroredFile->Finish();
     }
     return true;
+}
+
+// The picture the program carries (its preview picture); one black pixel where it cannot be
+// read.
+QImage CarriedPicture() {
+    static const QImage carried = [] {
+        QFile file(QStringLiteral(":/preview.jpg"));
+        QImage picture = file.open(QIODevice::ReadOnly) ? pictures::LoadPicture(file.readAll()) : QImage();
+        return picture.isNull() ? pictures::PictureSurface().Image() : picture;
+    }();
+    return carried;
 }
 
 unsigned WorkerCount(size_t jobs) {
@@ -235,27 +255,50 @@ QRect ScreenArea(const QScreen* screen) {
     return {(QPointF(area.topLeft()) * ratio).toPoint(), (QSizeF(area.size()) * ratio).toSize()};
 }
 
-WallTextures CaptureDesktopWalls(const std::filesystem::path& folder, const QScreen* screen, int textureSide) {
+QImage ReadDesktop(QRect area) { return x11::RootScreenshot(area); }
+
+QImage GrabDesktop(const QScreen* screen) {
     if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return {};
+    const QSize size = screen->geometry().size();
+    return const_cast<QScreen*>(screen)->grabWindow(0, 0, 0, size.width(), size.height()).toImage();
+}
+
+bool CaptureYieldsNothing(const QImage& desktop, bool oneColourIsNothing) {
+    if (desktop.isNull()) return true;
+    if (!oneColourIsNothing) return false;
+    const QImage rgb = desktop.convertToFormat(QImage::Format_RGB32);
+    const QRgb first = rgb.pixel(0, 0) | 0xFF000000;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x)
+            if ((row[x] | 0xFF000000) != first) return false;
+    }
+    return true;
+}
+
+WallTextures DesktopWalls(const std::filesystem::path& folder, const QImage& desktop, QSize wall, int textureSide,
+                          const Settings& settings, bool oneColourIsNothing) {
+    if (!CaptureYieldsNothing(desktop, oneColourIsNothing))
+        return WriteDesktopWalls(folder, desktop, wall, textureSide);
+    bool allSet = true;
+    for (int n = 1; n <= kWallCount; ++n) allSet = allSet && !settings.PicPath[n].isEmpty();
+    static std::once_flag told;
+    std::call_once(told, [&] {
+        core::ReportError(std::string("the desktop could not be captured, or shows one colour only: the walls show ") +
+                          (allSet ? "the six chosen pictures" : "the picture the program carries"));
+    });
+    if (allSet) return PrepareUserWalls(settings, folder, textureSide);
+    return WriteDesktopWalls(folder, CarriedPicture(), DesktopWallSize(CarriedPicture().size()), textureSide);
+}
+
+WallTextures CaptureDesktopWalls(const std::filesystem::path& folder, const QScreen* screen, int textureSide,
+                                 const Settings& settings) {
     const QRect area = ScreenArea(screen);
     if (area.isEmpty()) return {};
-    if (auto walls = CaptureDesktopWallsAt(folder, area, textureSide)) return std::move(*walls);
-    // The screen as it is now; no window of ours is mapped yet.
-    const QSize size = screen->geometry().size();
-    return WriteDesktopWalls(folder,
-                             const_cast<QScreen*>(screen)->grabWindow(0, 0, 0, size.width(), size.height()).toImage(),
-                             DesktopWallSize(area.size()), textureSide);
-}
-
-std::optional<WallTextures> CaptureDesktopWallsAt(const std::filesystem::path& folder, QRect area, int textureSide) {
-    const QImage desktop = x11::RootScreenshot(area);
-    if (desktop.isNull()) return std::nullopt;
-    return WriteDesktopWalls(folder, desktop, DesktopWallSize(area.size()), textureSide);
-}
-
-WallTextures CaptureDesktopWallsFrom(const std::filesystem::path& folder, const QImage& desktop, int textureSide) {
-    if (desktop.isNull()) return {};
-    return WriteDesktopWalls(folder, desktop, desktop.size(), textureSide);
+    QImage desktop = ReadDesktop(area);
+    if (desktop.isNull()) desktop = GrabDesktop(screen); // no window of ours is mapped yet
+    return DesktopWalls(folder, desktop, DesktopWallSize(area.size()), textureSide, settings, false);
 }
 
 WallTextures PrepareUserWalls(const Settings& settings, const std::filesystem::path& folder, int textureSide) {

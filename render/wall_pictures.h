@@ -59,18 +59,29 @@ QRect ScreenArea(const QScreen* screen);
 // device's d3d::MaxTextureSide), fitted as the device fits a larger file. With an empty
 // `folder` the walls are made in memory only: no file is written.
 
+// The desktop's pixels in `area` (ScreenArea) as they are now, read from any thread: a null
+// image when they cannot be read that way (then GrabDesktop on Qt's thread).
+QImage ReadDesktop(QRect area);
+// The pixels of `screen` (none: the primary screen) as they are now, on Qt's thread; a null
+// image when there is no screen or the grab fails.
+QImage GrabDesktop(const QScreen* screen);
+
+// A capture that yields nothing: none at all, or, with `oneColourIsNothing`, one of a single
+// colour (under a screensaver daemon: the daemon's own window, which already covers the
+// desktop when the show starts).
+bool CaptureYieldsNothing(const QImage& desktop, bool oneColourIsNothing);
+
+// `desktop` at `wall` size on walls 1, 2, 3, 4 and 6, and its mirror image on wall 5; when the
+// capture yields nothing, the user's six pictures instead where all six are set, else the
+// picture the program carries, with one line on stderr (once a process). Any thread.
+WallTextures DesktopWalls(const std::filesystem::path& folder, const QImage& desktop, QSize wall, int textureSide,
+                          const Settings& settings, bool oneColourIsNothing);
+
 // Grabs the whole of `screen` (none: the primary screen) now (call it before any window of
-// ours shows) and writes it to walls 1, 2, 3, 4 and 6, and its mirror image to wall 5.
-// Without a screen nothing is made. On Qt's thread.
-WallTextures CaptureDesktopWalls(const std::filesystem::path& folder, const QScreen* screen, int textureSide);
-
-// The same from any thread, for the desktop `area` of ScreenArea(): nothing when the
-// screen's pixels cannot be read that way (then CaptureDesktopWalls on Qt's thread).
-std::optional<WallTextures> CaptureDesktopWallsAt(const std::filesystem::path& folder, QRect area, int textureSide);
-
-// The same from a desktop picture taken earlier (a screensaver daemon's screenshot): the
-// walls take the picture's size. Any thread.
-WallTextures CaptureDesktopWallsFrom(const std::filesystem::path& folder, const QImage& desktop, int textureSide);
+// ours shows) and makes its walls (DesktopWalls: a one-colour desktop is kept). On Qt's
+// thread.
+WallTextures CaptureDesktopWalls(const std::filesystem::path& folder, const QScreen* screen, int textureSide,
+                                 const Settings& settings);
 
 // Loads settings.PicPath(1..6) and writes each at its own size to its wall file, wall 5
 // mirrored. A picture that cannot be loaded gives its wall the picture of the wall loaded

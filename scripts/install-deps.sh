@@ -9,7 +9,7 @@ packages=(
   libxcb1-dev libxcb-shm0-dev libx11-dev libgl-dev libgl1-mesa-dri libglx-mesa0 libglm-dev
   libpulse-dev libsndfile1-dev libcdio-dev libjpeg62-turbo-dev
   fonts-ipafont-gothic fonts-dejavu-core xdotool
-  xvfb xauth x11-utils x11-xserver-utils
+  xvfb xauth x11-utils x11-xserver-utils i3-wm
   pulseaudio pulseaudio-utils sox lame xscreensaver imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev

@@ -65,7 +65,7 @@ int RunSaver(QApplication& app, Settings& settings, Mode mode) {
     // the message box being the first screen's.
     options.boxForScreen = [&settings, folder = options.wallFolder,
                             leader = first.get()](QScreen& screen) -> std::unique_ptr<ShowRenderer> {
-        return MakeBoxShow(settings, folder, DeviceErrorOutput::StandardError, &screen, leader);
+        return MakeBoxShow(settings, folder, DeviceErrorOutput::StandardError, BoxPlace{&screen, leader});
     };
     return RunShow(app, settings, std::move(first), options);
 }
@@ -116,11 +116,12 @@ int RunHack(QApplication& app, Settings& settings, const HackRequest& request) {
     options.grabInput = false;
     options.hostWindow = target;
     // The daemon's window already hides the desktop; its screenshot shows it as it was.
-    return RunShow(
-        app, settings,
-        std::make_unique<StoredDesktopRenderer>(
-            MakeBoxShow(settings, options.wallFolder, DeviceErrorOutput::StandardError), x11::StoredScreenshot(target)),
-        options);
+    return RunShow(app, settings,
+                   std::make_unique<StoredDesktopRenderer>(MakeBoxShow(settings, options.wallFolder,
+                                                                       DeviceErrorOutput::StandardError,
+                                                                       BoxPlace{.oneColourIsNothing = true}),
+                                                           x11::StoredScreenshot(target)),
+                   options);
 }
 
 int RunMain(QApplication& app, Settings& settings, const QString& commandLine) {

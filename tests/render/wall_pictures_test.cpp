@@ -6,6 +6,7 @@
 #include "render/wall_pictures.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QRasterWindow>
@@ -86,7 +87,7 @@ TEST(CaptureDesktopWalls, WritesTheScreenFiveTimesAndItsMirrorOnce) {
 
     QTemporaryDir dir;
     const fs::path folder = dir.path().toStdString();
-    CaptureDesktopWalls(folder, nullptr, kNoShrinking);
+    CaptureDesktopWalls(folder, nullptr, kNoShrinking, Settings{});
     ExpectSixBitmaps(folder, &pattern, {});
 }
 
@@ -118,6 +119,39 @@ TEST(UserWalls, EachWallKeepsItsOwnPictureOrShowsThePreviousWalls) {
         ExpectSixBitmaps(walls.path().toStdString(), picture.data(),
                          damaged ? std::array{0, 0, 2, 2, 4, 6, 6} : std::array{0, 1, 2, 3, 4, 5, 6});
     }
+}
+
+// A capture that yields nothing (none, or one colour under a daemon) gives way to the user's
+// six pictures when all are set, else to the picture the program carries; with no folder the
+// walls are made in memory only.
+TEST(DesktopWalls, ACaptureThatYieldsNothingGivesWayToTheChosenPicturesOrTheCarriedOne) {
+    QImage black(64, 48, QImage::Format_RGB32), busy = Pattern(64, 48, 5);
+    black.fill(Qt::black);
+    EXPECT_TRUE(CaptureYieldsNothing(QImage(), false));
+    EXPECT_FALSE(CaptureYieldsNothing(black, false)) << "a black desktop that was read is a desktop";
+    EXPECT_TRUE(CaptureYieldsNothing(black, true));
+    EXPECT_FALSE(CaptureYieldsNothing(busy, true));
+
+    QTemporaryDir pictures;
+    Settings six;
+    for (int wall = 1; wall <= kWallCount; ++wall)
+        six.PicPath[wall] = Write(pictures, QStringLiteral("p%1.bmp").arg(wall), Encoded(Pattern(8, 8, wall), "BMP"));
+    Settings five = six;
+    five.PicPath[4].clear();
+    QFile carriedFile(":/preview.jpg");
+    ASSERT_TRUE(carriedFile.open(QIODevice::ReadOnly));
+    const QImage carried = pictures::LoadPicture(carriedFile.readAll());
+    QTemporaryDir here; // where a wall file written without a folder would land
+    ASSERT_TRUE(QDir::setCurrent(here.path()));
+    for (const auto& [settings, expected] : {std::pair{&six, Pattern(8, 8, 3)}, std::pair{&five, carried}}) {
+        QTemporaryDir walls;
+        DesktopWalls(walls.path().toStdString(), black, black.size(), kNoShrinking, *settings, true);
+        EXPECT_EQ(QImage(WallFile(walls.path().toStdString(), 3).c_str()).convertToFormat(QImage::Format_RGB32),
+                  expected);
+        const WallTextures inMemory = DesktopWalls({}, QImage(), black.size(), kNoShrinking, *settings, false);
+        for (int wall = 1; wall <= kWallCount; ++wall) EXPECT_TRUE(inMemory.wall[wall].Made()) << wall;
+    }
+    EXPECT_TRUE(QDir(here.path()).isEmpty());
 }
 
 TEST(PictureLoading, IsMeasuredByItsDecoderAndRefusedWhenDamagedOrTooLarge) {

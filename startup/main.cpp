@@ -1,4 +1,5 @@
 // quelm: a 3D screensaver. See --help.
+#include "dialog/translation.h"
 #include "platform/core/program.h"
 #include "platform/x11/connection.h"
 #include "render/headless_recording.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    quelm::dialog::InstallTranslation(); // the settings dialog in the user's language
     quelm::core::SetCommandLine(commandLine);
     quelm::Settings settings; // the user's choices, for the whole process
     if (recording) {

@@ -38,14 +38,17 @@ QString FormatHashHash(int value);
 int16_t RepeatFromText(const QString& text, int16_t previous);
 
 // The file-open requests: each filter is one description and one pattern list
-// separated by semicolons, as the user sees them; the title is shared.
+// separated by semicolons; the title is shared. The title and the descriptions are shown
+// translated (dialog/translation.h).
 struct FileFilter {
     QString description;
     QString patterns;
 };
-inline const QString kOpenFileTitle = QStringLiteral("ﾌｧｲﾙを開く");
-inline const FileFilter kPictureFilter{QStringLiteral("画像ﾌｧｲﾙ (bmp jpg gif)"), QStringLiteral("*.bmp;*.jpg;*.gif")};
-inline const FileFilter kMusicFilter{QStringLiteral("BGMﾌｧｲﾙ (MP3 WAV)"), QStringLiteral("*.MP3;*.WAV")};
+inline const QString kOpenFileTitle = QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "ﾌｧｲﾙを開く"));
+inline const FileFilter kPictureFilter{QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "画像ﾌｧｲﾙ (bmp jpg gif)")),
+                                       QStringLiteral("*.bmp;*.jpg;*.gif")};
+inline const FileFilter kMusicFilter{QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "BGMﾌｧｲﾙ (MP3 WAV)")),
+                                     QStringLiteral("*.MP3;*.WAV")};
 // Whether a file the user chose is taken. `chosen` is `current` with the chosen path in
 // place. The path must fit the file-open request's 255-byte name buffer with its
 // terminating NUL, counted in the encoding the INI file will have once the settings are

@@ -5,6 +5,7 @@
 #include "dialog/artwork.h"
 #include "dialog/quib_p_controls.h"
 #include "dialog/quib_p_design.h"
+#include "dialog/translation.h"
 #include "dialog/zoom.h"
 #include "platform/core/twips.h"
 #include "platform/core/vb_runtime.h"
@@ -44,6 +45,11 @@ QString DefaultChooseFile(QWidget* owner, const QString& title, const dialog::Fi
 }
 
 void DefaultOpenPage(const QUrl& address) { QDesktopServices::openUrl(address); }
+
+// The filter as the user reads it: the description translated, the patterns as they are.
+dialog::FileFilter TranslatedFilter(const dialog::FileFilter& filter) {
+    return {dialog::Translated(filter.description), filter.patterns};
+}
 } // namespace
 
 void InstallFontSubstitutes() {
@@ -118,7 +124,8 @@ void QuibP::BuildControls() {
         QLabel* label = design.role == LabelRole::None ? new QLabel(ContainerFor(design.in))
                                                        : new CaptionLabel(ContainerFor(design.in));
         label->setObjectName(design.name);
-        label->setText(design.text);
+        const QString text = dialog::Translated(design.text);
+        label->setText(text);
         label->setFont(textFont);
         QPalette pal = label->palette();
         pal.setColor(QPalette::WindowText, Qt::black);
@@ -133,7 +140,7 @@ void QuibP::BuildControls() {
         // The Gothic face that stands in for the design's is a little wider: a caption on
         // the panel that would be cut grows to the right instead.
         if (design.look == LabelLook::PanelLeft) {
-            const int needed = QFontMetrics(textFont).horizontalAdvance(design.text) + 1;
+            const int needed = QFontMetrics(textFont).horizontalAdvance(text) + 1;
             if (needed > label->width()) label->resize(needed, label->height());
         }
         if (auto* caption = qobject_cast<CaptionLabel*>(label)) {
@@ -198,7 +205,7 @@ void QuibP::BuildControls() {
         auto* button = new Command(ContainerFor(design.in));
         button->setObjectName(design.name);
         PropertyBag bag;
-        bag.WriteProperty(QStringLiteral("caption"), design.caption);
+        bag.WriteProperty(QStringLiteral("caption"), dialog::Translated(design.caption));
         bag.WriteProperty(QStringLiteral("font"), textFont);
         button->ReadProperties(bag);
         place(button, design.in, design.at);
@@ -302,7 +309,8 @@ void QuibP::DrawThumbnail(int wall) {
 }
 
 void QuibP::ChoosePicture(int wall) {
-    const QString path = chooseFile_(this, dialog::kOpenFileTitle, dialog::kPictureFilter);
+    const QString path =
+        chooseFile_(this, dialog::Translated(dialog::kOpenFileTitle), TranslatedFilter(dialog::kPictureFilter));
     Settings chosen = settings_;
     chosen.PicPath[wall] = path;
     if (path.isEmpty() || !dialog::ChoiceTaken(settings_, chosen, ini_)) return;
@@ -312,7 +320,8 @@ void QuibP::ChoosePicture(int wall) {
 }
 
 void QuibP::ChooseMusic() {
-    const QString path = chooseFile_(this, dialog::kOpenFileTitle, dialog::kMusicFilter);
+    const QString path =
+        chooseFile_(this, dialog::Translated(dialog::kOpenFileTitle), TranslatedFilter(dialog::kMusicFilter));
     Settings chosen = settings_;
     chosen.BGMFile = path;
     if (path.isEmpty() || !dialog::ChoiceTaken(settings_, chosen, ini_)) return;

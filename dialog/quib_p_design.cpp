@@ -24,18 +24,22 @@ const std::vector<LabelDesign>& Labels() {
                      {120, 5340, 2475, 195},
                      QStringLiteral("Quelm (ScreenSaver) 1.00"),
                      L::PanelLeft});
-        l.push_back({LabelName(0), C::WallsPanel, {120, 120, 2205, 255}, QStringLiteral("表示画像"), L::WindowCentred});
+        l.push_back({LabelName(0),
+                     C::WallsPanel,
+                     {120, 120, 2205, 255},
+                     QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "表示画像")),
+                     L::WindowCentred});
         l.push_back({QStringLiteral("lbl_Pic0"),
                      C::WallsPanel,
                      {720, 480, 2295, 255},
-                     QStringLiteral("デスクトップキャプチャ"),
+                     QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "デスクトップキャプチャ")),
                      L::WindowCentred,
                      LabelRole::PictureSource,
                      0});
         l.push_back({QStringLiteral("lbl_Pic1"),
                      C::WallsPanel,
                      {720, 840, 2265, 255},
-                     QStringLiteral("任意画像の指定"),
+                     QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "任意画像の指定")),
                      L::WindowCentred,
                      LabelRole::PictureSource,
                      1});
@@ -51,27 +55,34 @@ const std::vector<LabelDesign>& Labels() {
                          QString::number(n),
                          L::PanelCentred});
         }
-        l.push_back({LabelName(15), C::MusicPanel, {120, 120, 2205, 255}, QStringLiteral("BGM"), L::WindowCentred});
+        l.push_back({LabelName(15),
+                     C::MusicPanel,
+                     {120, 120, 2205, 255},
+                     QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "BGM")),
+                     L::WindowCentred});
         l.push_back({QStringLiteral("lbl_BGM1"),
                      C::MusicPanel,
                      {660, 480, 645, 195},
-                     QStringLiteral("音楽CD"),
+                     QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "音楽CD")),
                      L::PanelLeft,
                      LabelRole::MusicSource,
                      1});
-        l.push_back(
-            {LabelName(14), C::MusicPanel, {2460, 480, 1155, 195}, QStringLiteral("曲目をリピート"), L::PanelLeft});
+        l.push_back({LabelName(14),
+                     C::MusicPanel,
+                     {2460, 480, 1155, 195},
+                     QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "曲目をリピート")),
+                     L::PanelLeft});
         l.push_back({QStringLiteral("lbl_BGM0"),
                      C::MusicPanel,
                      {660, 780, 345, 195},
-                     QStringLiteral("無し"),
+                     QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "無し")),
                      L::PanelLeft,
                      LabelRole::MusicSource,
                      0});
         l.push_back({QStringLiteral("lbl_BGM2"),
                      C::MusicPanel,
                      {660, 1080, 900, 195},
-                     QStringLiteral("MP3、WAV"),
+                     QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "MP3、WAV")),
                      L::PanelLeft,
                      LabelRole::MusicSource,
                      2});
@@ -84,9 +95,18 @@ const std::vector<ButtonDesign>& Buttons() {
     static const std::vector<ButtonDesign> buttons = [] {
         std::vector<ButtonDesign> b;
         const QString dots = QStringLiteral("...");
-        b.push_back({QStringLiteral("Cmd_Etc"), Container::Client, {4500, 5400, 1155, 375}, QStringLiteral("作品集")});
-        b.push_back({QStringLiteral("Cmd_Set"), Container::Client, {5700, 5400, 1155, 375}, QStringLiteral("設定")});
-        b.push_back({QStringLiteral("Cmd_Can"), Container::Client, {6900, 5400, 1155, 375}, QStringLiteral("ｷｬﾝｾﾙ")});
+        b.push_back({QStringLiteral("Cmd_Etc"),
+                     Container::Client,
+                     {4500, 5400, 1155, 375},
+                     QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "作品集"))});
+        b.push_back({QStringLiteral("Cmd_Set"),
+                     Container::Client,
+                     {5700, 5400, 1155, 375},
+                     QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "設定"))});
+        b.push_back({QStringLiteral("Cmd_Can"),
+                     Container::Client,
+                     {6900, 5400, 1155, 375},
+                     QStringLiteral(QT_TRANSLATE_NOOP("Quib_P", "ｷｬﾝｾﾙ"))});
         for (int n = 1; n <= 6; ++n)
             b.push_back({QStringLiteral("Cmd_Pic") + QString::number(n),
                          Container::WallsPanel,

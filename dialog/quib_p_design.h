@@ -1,7 +1,8 @@
 #pragma once
 // The settings dialog's design data: every control's container, place and size in twips,
 // its look and its text, as the dialog was designed. The window builds itself from these
-// tables; nothing here needs a display.
+// tables; nothing here needs a display. Texts are the Japanese originals; those in words are
+// marked for translation (dialog/translation.h) and shown translated.
 #include <QString>
 #include <vector>
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config git procps
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins qt6-tools-dev qt6-l10n-tools
   libxcb1-dev libxcb-shm0-dev libx11-dev libgl-dev libgl1-mesa-dri libglx-mesa0 libglm-dev
   libpulse-dev libsndfile1-dev libcdio-dev libjpeg62-turbo-dev
   fonts-ipafont-gothic fonts-dejavu-core xdotool

@@ -2,6 +2,7 @@
 
 #include "dialog/quib_p.h"
 #include "dialog/quib_p_design.h"
+#include "dialog/translation.h"
 #include "music/background_music.h"
 #include "platform/core/instance_lock.h"
 #include "platform/core/program.h"
@@ -74,6 +75,7 @@ int RunSaver(QApplication& app, Settings& settings, Mode mode) {
 // it as its close box would (nothing is saved), also during its load or with a file
 // chooser open.
 int RunSettings(Settings& settings) {
+    dialog::InstallTranslation(); // the dialog in the user's language
     QuibP dialog(settings, IniPathForWrite());
     RouteTerminationSignals([&dialog] { dialog.CloseRequest(); });
     // The window and its title exist from the start of the load, so that a second start

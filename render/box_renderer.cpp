@@ -1,5 +1,7 @@
 #include "render/box_renderer.h"
 
+#include "platform/core/report.h"
+
 #include <exception>
 #include <limits>
 #include <system_error>
@@ -82,6 +84,10 @@ void BoxRenderer::InitScene() {
                                   settings_, oneColourIsNothing_);
         }
         making_ = {}; // the pixels go once every box that shares them has its textures
+        // A full disk, a quota: the box still shows its walls, from the pixels in memory.
+        if (!leader_ && walls_.FilesMissing())
+            core::ReportError("the wall files cannot be written in " + wallFolder_.string() +
+                              ": the box shows its walls from memory");
     }
     scene_.InitScene();
     walls_ = {};

@@ -6,12 +6,14 @@
 #include "startup/hack_mode.h"
 #include "startup/quelm_app.h"
 #include "startup/recording_arguments.h"
+#include "startup/signal_close.h"
 
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char** argv) {
+    quelm::CatchTerminationSignals(); // a daemon may end the show at any moment from here on
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     const QString commandLine = quelm::core::JoinArguments(args);

@@ -44,8 +44,12 @@ int RunShow(QApplication& app, Settings& settings, std::unique_ptr<ShowRenderer>
     std::unique_ptr<ShowMusic> music = MakeBackgroundMusic(settings);
     options.surfaceFormat = d3d::GlDeviceFormat();
     SaverWindow window(settings, *renderer, *music, options);
+    // A daemon's show keeps its walls in a folder of its own, which goes with them.
+    WallsRemovedAtExit removal(options.wallFolder, options.hostWindow != 0);
     RouteTerminationSignals([&window] { window.SystemClose(); });
+    if (TerminationRequested()) window.SystemClose(); // before the load: nothing is made
     window.Load();
+    removal.Rearm();
     // A close request during the load has already asked the event loop to end; a new loop
     // would not hear it.
     const int code = window.Closed() ? 0 : app.exec();
@@ -78,6 +82,7 @@ int RunSettings(Settings& settings) {
     dialog::InstallTranslation(); // the dialog in the user's language
     QuibP dialog(settings, IniPathForWrite());
     RouteTerminationSignals([&dialog] { dialog.CloseRequest(); });
+    if (TerminationRequested()) return 0;
     // The window and its title exist from the start of the load, so that a second start
     // in the meantime finds it and ends.
     dialog.winId();

@@ -128,9 +128,20 @@ std::optional<QRect> WindowRect(WindowId id) {
 
 bool IsWindow(WindowId id) { return WindowRect(id).has_value(); }
 
-bool OwnWindowExists(WindowId id) {
+namespace {
+xcb_connection_t* OwnConnection() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+} // namespace
+
+int OwnConnectionSocket() {
+    xcb_connection_t* c = OwnConnection();
+    return c ? xcb_get_file_descriptor(c) : -1;
+}
+
+bool OwnWindowExists(WindowId id) {
+    xcb_connection_t* c = OwnConnection();
     if (!c) return IsWindow(id);
     // The error, when it is not a window, comes back here instead of to the toolkit.
     xcb_generic_error_t* error = nullptr;

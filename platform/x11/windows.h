@@ -34,6 +34,10 @@ bool IsWindow(WindowId id);
 // X server: one request, cheap enough for every frame.
 bool OwnWindowExists(WindowId id);
 
+// The socket of this application's own connection to the X server (the toolkit's), to watch
+// for the server's going away; -1 without one.
+int OwnConnectionSocket();
+
 // The root window of the default screen, 0 without a display.
 WindowId RootWindow();
 

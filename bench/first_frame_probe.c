@@ -1,6 +1,7 @@
-/* Preloaded into the program under measurement (LD_PRELOAD): at its first glXSwapBuffers,
-   writes to the file $QUELM_FIRST_FRAME_OUT the seconds since the process started and the
-   processor seconds it has used by then (all its threads). The start is the kernel's
+/* Preloaded into the program under measurement (LD_PRELOAD): at its first glXSwapBuffers
+   (or its Nth, N from $QUELM_FIRST_FRAME_SWAPS: a show on N monitors presents its first frame
+   on each), writes to the file $QUELM_FIRST_FRAME_OUT the seconds since the process started
+   and the processor seconds it has used by then (all its threads). The start is the kernel's
    (/proc/self/stat, field 22), so the time includes loading the program and its libraries. */
 #define _GNU_SOURCE
 #include <GL/glx.h>
@@ -32,7 +33,8 @@ void glXSwapBuffers(Display* display, GLXDrawable drawable) {
     static int seen;
     if (!real) real = (void (*)(Display*, GLXDrawable))dlsym(RTLD_NEXT, "glXSwapBuffers");
     real(display, drawable);
-    if (seen++) return;
+    const char* swaps = getenv("QUELM_FIRST_FRAME_SWAPS");
+    if (++seen != (swaps ? atoi(swaps) : 1)) return;
     struct timespec now;
     clock_gettime(CLOCK_BOOTTIME, &now); /* the clock of the process start times */
     const char* out = getenv("QUELM_FIRST_FRAME_OUT");

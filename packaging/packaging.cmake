@@ -9,7 +9,8 @@
 #   libexec/xsecurelock/saver_quelm            the xsecurelock saver module
 # The link, the desktop entry and the module name the program by its installed path, which
 # is known only at install time (`cmake --install --prefix` and CPack both change it), so
-# they are made then.
+# they are made then. The desktop entry names the hack link: mate-screensaver runs only
+# programs in its engine folders (XScreenSaver's hack folder is one).
 include(GNUInstallDirs)
 
 set(QUELM_XSCREENSAVER_HACKDIR "${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver" CACHE STRING
@@ -52,6 +53,7 @@ install(CODE "
   quelm_full_path(QUELM_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
   quelm_full_path(quelm_hackdir \"${QUELM_XSCREENSAVER_HACKDIR}\")
   set(QUELM_PROGRAM \"\${QUELM_BINDIR}/quelm\")
+  set(QUELM_HACK \"\${quelm_hackdir}/quelm\")
   configure_file(\"${quelm_pkg_src}/saver_quelm.in\" \"${quelm_pkg_bin}/saver_quelm\" @ONLY)
   configure_file(\"${quelm_pkg_src}/quelm.desktop.in\" \"${quelm_pkg_bin}/quelm.desktop\" @ONLY)
   file(RELATIVE_PATH quelm_link_target \"\${quelm_hackdir}\" \"\${QUELM_PROGRAM}\")

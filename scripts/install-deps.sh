@@ -11,6 +11,7 @@ packages=(
   fonts-ipafont-gothic fonts-dejavu-core xdotool
   xvfb xauth x11-utils x11-xserver-utils i3-wm
   pulseaudio pulseaudio-utils sox lame xscreensaver imagemagick
+  mate-screensaver dbus dbus-x11
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   dpkg-dev file libxml2-utils desktop-file-utils lintian

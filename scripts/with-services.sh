@@ -2,13 +2,18 @@
 # Runs a command with its own X server (Xvfb, Mesa's llvmpipe for OpenGL) and its own
 # sound server (PulseAudio with a null sink named "out"), then stops both.
 # Usage: scripts/with-services.sh COMMAND [ARGS...]
-# Exports DISPLAY, PULSE_SERVER, QUELM_SOUND_SERVER_DIR and XDG_RUNTIME_DIR to the command;
-# keeps its exit code. QUELM_XVFB_ARGS: more arguments for Xvfb (say, "-extension MIT-SHM").
+# Exports DISPLAY, PULSE_SERVER, QUELM_SOUND_SERVER_DIR and XDG_RUNTIME_DIR to the command,
+# and DBUS_SESSION_BUS_ADDRESS when none is set; keeps its exit code. QUELM_XVFB_ARGS: more
+# arguments for Xvfb (say, "-extension MIT-SHM").
 set -uo pipefail
 
 work=$(mktemp -d /tmp/quelm-services.XXXXXX)
 chmod 700 "$work"
 export XDG_RUNTIME_DIR="$work/runtime"
+# No session bus unless the caller has one: D-Bus's library would otherwise start one through
+# the X server for the first client that asks (PulseAudio, a Qt program), and later clients
+# would find that one instead of starting their own.
+export DBUS_SESSION_BUS_ADDRESS=${DBUS_SESSION_BUS_ADDRESS:-disabled:}
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 pids=()
 cleanup() {

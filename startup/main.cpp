@@ -1,6 +1,7 @@
 // quelm: a 3D screensaver. See --help.
 #include "platform/core/program.h"
 #include "platform/core/report.h"
+#include "platform/core/session_bus.h"
 #include "platform/x11/connection.h"
 #include "settings/settings.h"
 #include "startup/hack_mode.h"
@@ -41,6 +42,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // Started without a session bus (a daemon run from .xinitrc), the show starts none.
+    quelm::core::UseOnlyARunningSessionBus();
     QApplication app(argc, argv);
     quelm::Settings settings; // the user's choices, for the whole process
     if (recording) {

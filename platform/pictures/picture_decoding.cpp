@@ -11,13 +11,55 @@
 
 namespace quelm::pictures {
 
-QImage DecodePicture(const PictureFile& picture) {
+namespace {
+
+// Decodes `picture` with Qt's decoder into `image`, which the decoder reuses when it has the
+// picture's size and format.
+bool ReadInto(const PictureFile& picture, QImage& image) {
     QBuffer buffer;
     QImageReader reader;
-    if (!OpenReader(buffer, reader, picture.bytes, picture.format)) return {};
+    if (!OpenReader(buffer, reader, picture.bytes, picture.format)) return false;
     reader.setAutoTransform(false); // pixels as stored; orientation tags are not applied
+    return reader.read(&image) && !image.isNull();
+}
+
+// Qt's decoder writes only the pixels that a run-length stream names: after an early end of
+// the bitmap or of a line, or over a jump, the others keep what the memory held. It decodes
+// into an 8-bit indexed image of the bitmap's size when handed one, so the bitmap is decoded
+// twice, over two fills: where the two agree the stream wrote the pixel; every other pixel is
+// black (Windows leaves them at the background). Nothing when a decoding was not made in the
+// image handed to it (its unwritten pixels would be unknown).
+QImage DecodeRunLengthBitmap(const PictureFile& picture) {
+    const auto decodedOver = [&](uint fill) {
+        QImage image(picture.size, QImage::Format_Indexed8);
+        if (image.isNull()) return image;
+        image.fill(fill);
+        const uchar* pixels = image.constBits();
+        if (!ReadInto(picture, image) || image.constBits() != pixels) return QImage();
+        return image;
+    };
+    const QImage low = decodedOver(0x00), high = decodedOver(0xFF);
+    if (low.isNull() || high.isNull()) return {};
+    QImage image = low.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar *a = low.constScanLine(y), *b = high.constScanLine(y);
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (a[x] != b[x]) out[x] = qRgb(0, 0, 0);
+    }
+    return image;
+}
+
+} // namespace
+
+QImage DecodePicture(const PictureFile& picture) {
     QImage image;
-    if (!reader.read(&image) || image.isNull()) return {};
+    if (picture.runLength) {
+        image = DecodeRunLengthBitmap(picture);
+        if (image.isNull()) return {};
+    } else if (!ReadInto(picture, image)) {
+        return {};
+    }
     if (int64_t(image.width()) * image.height() > kMaxPicturePixels) return {};
     if (image.hasAlphaChannel()) // premultiplied colour is the colour over black
         image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -51,13 +93,15 @@ extern "C" void JpegFail(j_common_ptr info) { std::longjmp(static_cast<JpegError
 extern "C" void JpegQuiet(j_common_ptr) {} // warnings: decoding goes on, as Qt's decoder lets it
 
 // The density Qt's decoder gives a JPEG: from its JFIF header when it has a unit, else a
-// new image's.
+// new image's; a density of 0 leaves the new image's (QImage ignores it).
 PictureDensity JpegDensity(const jpeg_decompress_struct& info) {
     constexpr double kCmPerInch = 2.54, kCmPerMetre = 100.0;
-    if (info.density_unit == 1)
-        return {int(kCmPerMetre * info.X_density / kCmPerInch), int(kCmPerMetre * info.Y_density / kCmPerInch)};
-    if (info.density_unit == 2) return {int(kCmPerMetre * info.X_density), int(kCmPerMetre * info.Y_density)};
-    return DensityOf(QImage(1, 1, QImage::Format_RGB32));
+    PictureDensity density = DensityOf(QImage(1, 1, QImage::Format_RGB32));
+    if (info.density_unit != 1 && info.density_unit != 2) return density;
+    const double cmPerUnit = info.density_unit == 1 ? kCmPerInch : 1.0; // computed as Qt's decoder does
+    if (const int x = int(kCmPerMetre * info.X_density / cmPerUnit)) density.dotsPerMeterX = x;
+    if (const int y = int(kCmPerMetre * info.Y_density / cmPerUnit)) density.dotsPerMeterY = y;
+    return density;
 }
 
 enum class Streamed { Done, Failed, NotColour };
@@ -109,8 +153,11 @@ Streamed DecodeColourJpegRows(const PictureFile& picture, const std::function<vo
 } // namespace
 
 int64_t RowDecodingBytes(const PictureFile& picture) {
-    if (picture.format != PictureFormat::Jpeg) return picture.DecodedBytes();
+    // A run-length bitmap's two 8-bit decodings are held beside the decoded picture.
+    constexpr int64_t kRunLengthBytesPerPixel = 2;
     const int64_t pixels = int64_t(picture.size.width()) * picture.size.height();
+    if (picture.runLength) return picture.DecodedBytes() + pixels * kRunLengthBytesPerPixel;
+    if (picture.format != PictureFormat::Jpeg) return picture.DecodedBytes();
     return picture.progressive ? pixels * kProgressiveBytesPerPixel
                                : picture.size.width() * kBytesPerDecodedPixel * kStreamedRows;
 }

@@ -12,8 +12,9 @@
 
 namespace quelm::pictures {
 
-// Decodes a checked picture to 32-bit RGB (QImage::Format_RGB32); transparent pixels of a GIF
-// come out black. A null image when decoding fails. Safe to call from several threads.
+// Decodes a checked picture to 32-bit RGB (QImage::Format_RGB32); transparent pixels of a GIF,
+// and pixels that the file leaves unwritten (a run-length bitmap's stream that ends early or
+// jumps), come out black. A null image when decoding fails. Safe to call from several threads.
 QImage DecodePicture(const PictureFile& picture);
 
 // Both steps, from a file or from bytes in memory: a null image when the picture cannot be

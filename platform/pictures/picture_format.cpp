@@ -63,7 +63,7 @@ bool RleComplete(const Bytes& b, int64_t pos, bool fourBit) {
 
 // The headers, the colour masks and colour table, then the pixel data, in this order and
 // inside the file: pixel data that starts inside the tables is refused.
-bool BmpComplete(const Bytes& b) {
+bool BmpComplete(const Bytes& b, bool& runLength) {
     if (!b.Has(0, kBmpFileHeaderBytes + 4)) return false;
     const int64_t dataStart = b.U32le(10);
     const uint32_t headerBytes = b.U32le(kBmpFileHeaderBytes);
@@ -102,7 +102,7 @@ bool BmpComplete(const Bytes& b) {
         return b.Has(dataStart, 0) && height <= (b.size() - dataStart) / rowBytes;
     }
     case kBiRle8:
-    case kBiRle4: return RleComplete(b, dataStart, compression == kBiRle4);
+    case kBiRle4: runLength = true; return RleComplete(b, dataStart, compression == kBiRle4);
     default: // embedded JPEG or PNG, or unknown
         return false;
     }
@@ -188,8 +188,9 @@ bool GifMeasuredAsDecoded(const Bytes& b, QSize measured) {
     return (width == 0 || width == measured.width()) && (height == 0 || height == measured.height());
 }
 
-// The header, then blocks up to the first image, which is whole.
-bool GifComplete(const Bytes& b) {
+// The header, then blocks up to the first image, which is whole. `ownTable`: the first image
+// brings a colour table of its own.
+bool GifComplete(const Bytes& b, bool& ownTable) {
     if (!b.Has(0, kGifHeaderBytes + kGifScreenDescriptorBytes)) return false;
     int64_t pos = kGifHeaderBytes + kGifScreenDescriptorBytes + GifColourTableBytes(b.At(10));
     for (;;) {
@@ -200,6 +201,7 @@ bool GifComplete(const Bytes& b) {
             if (!SkipSubBlocks(b, pos)) return false;
         } else if (block == kGifImage) {
             if (!b.Has(pos, kGifImageDescriptorBytes)) return false;
+            ownTable = GifColourTableBytes(b.At(pos + 8)) != 0;
             pos += kGifImageDescriptorBytes + GifColourTableBytes(b.At(pos + 8));
             ++pos; // LZW minimum code size
             return SkipSubBlocks(b, pos);
@@ -207,6 +209,18 @@ bool GifComplete(const Bytes& b) {
             return false;
         }
     }
+}
+
+// Qt fills the logical screen around a first image that has a colour table of its own with
+// the screen's background colour taken from that table before it has read it: from memory
+// never written. Such an image uses none of the screen's table, so the table (and with it the
+// background colour) is dropped: the screen then starts black.
+QByteArray WithoutScreenColourTable(const QByteArray& gif) {
+    constexpr int kScreenFlags = kGifHeaderBytes + 4, kTableStart = kGifHeaderBytes + kGifScreenDescriptorBytes;
+    const auto flags = static_cast<unsigned char>(gif[kScreenFlags]);
+    QByteArray out = gif.left(kTableStart) + gif.mid(kTableStart + GifColourTableBytes(flags));
+    out[kScreenFlags] = char(flags & ~kGifColourTableFlag);
+    return out;
 }
 
 // The format told by the first bytes, or nothing for any other file.
@@ -217,12 +231,13 @@ std::optional<PictureFormat> SniffFormat(const QByteArray& bytes) {
     return std::nullopt;
 }
 
-bool StructureComplete(PictureFormat format, const QByteArray& bytes, bool& progressive) {
+// `gifOwnTable`: a GIF's first image has a colour table of its own.
+bool StructureComplete(const QByteArray& bytes, PictureFile& picture, bool& gifOwnTable) {
     const Bytes b(bytes);
-    switch (format) {
-    case PictureFormat::Bmp: return BmpComplete(b);
-    case PictureFormat::Jpeg: return JpegComplete(b, progressive);
-    case PictureFormat::Gif: return GifComplete(b);
+    switch (picture.format) {
+    case PictureFormat::Bmp: return BmpComplete(b, picture.runLength);
+    case PictureFormat::Jpeg: return JpegComplete(b, picture.progressive);
+    case PictureFormat::Gif: return GifComplete(b, gifOwnTable);
     }
     return false;
 }
@@ -243,12 +258,17 @@ std::optional<QSize> MeasuredSize(PictureFormat format, const QByteArray& bytes)
 
 std::optional<PictureFile> CheckPicture(QByteArray bytes) {
     const auto format = SniffFormat(bytes);
-    bool progressive = false;
-    if (!format || !StructureComplete(*format, bytes, progressive)) return std::nullopt;
+    if (!format) return std::nullopt;
+    PictureFile picture{*format, QSize(), QByteArray()};
+    bool gifOwnTable = false;
+    if (!StructureComplete(bytes, picture, gifOwnTable)) return std::nullopt;
     const auto size = MeasuredSize(*format, bytes);
     if (!size) return std::nullopt;
     if (*format == PictureFormat::Gif && !GifMeasuredAsDecoded(Bytes(bytes), *size)) return std::nullopt;
-    return PictureFile{*format, *size, std::move(bytes), progressive};
+    picture.size = *size;
+    const bool dropScreenTable = gifOwnTable && (Bytes(bytes).At(kGifHeaderBytes + 4) & kGifColourTableFlag);
+    picture.bytes = dropScreenTable ? WithoutScreenColourTable(bytes) : std::move(bytes);
+    return picture;
 }
 
 std::optional<PictureFile> ReadPictureFile(const std::filesystem::path& file) {

@@ -29,15 +29,17 @@ enum class PictureFormat { Bmp, Jpeg, Gif };
 struct PictureFile {
     PictureFormat format;
     QSize size;               // pixels, as the decoder reads them from the header
-    QByteArray bytes;         // the whole file
+    QByteArray bytes;         // the whole file, as the decoder reads it (see CheckPicture)
     bool progressive = false; // a JPEG whose scans each cover the whole picture
+    bool runLength = false;   // a BMP in RLE4 or RLE8, whose runs need not reach every pixel
     int64_t DecodedBytes() const { return int64_t(size.width()) * size.height() * kBytesPerDecodedPixel; }
 };
 
 // Checks a picture's bytes: format by content; complete (a BMP holds all the pixel data its
 // header promises, after its colour tables; a JPEG reaches its end-of-image marker after a
 // scan; a GIF holds its first image whole); size within the limits. Nothing when the picture
-// cannot be loaded.
+// cannot be loaded. A GIF whose first image has a colour table of its own is kept without
+// the screen's colour table, which that image does not use (picture_format.cpp says why).
 std::optional<PictureFile> CheckPicture(QByteArray bytes);
 
 // Reads `file` and checks it as above.

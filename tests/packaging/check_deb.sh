@@ -86,8 +86,9 @@ desktop=$root/usr/share/applications/screensavers/quelm.desktop
 check "desktop-file-validate finds no error or warning in the desktop entry" \
   sh -c 'out=$(desktop-file-validate "$1" 2>&1) && ! printf "%s" "$out" | grep -qE "error:|warning:"' _ "$desktop"
 entry() { sed -n "/^\[Desktop Entry\]/,/^\[/s/^$1=//p" "$desktop"; }
-check "the desktop entry runs the packaged program with -root" \
-  test "$(entry Exec)" = "/usr/bin/quelm -root" -a -x "$root$(entry TryExec)"
+# mate-screensaver runs only programs in its engine folders: the entry names the hack link.
+check "the desktop entry runs the hack link /usr/libexec/xscreensaver/quelm with -root" \
+  test "$(entry Exec)" = "/usr/libexec/xscreensaver/quelm -root" -a "$(entry TryExec)" = /usr/libexec/xscreensaver/quelm
 
 # --- The packaged program runs --------------------------------------------------------------
 # In a sanitizer build the packaged program is stripped: its leak reports cannot be matched

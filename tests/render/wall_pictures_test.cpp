@@ -194,6 +194,107 @@ TEST(PictureLoading, IsMeasuredByItsDecoderAndRefusedWhenDamagedOrTooLarge) {
     EXPECT_EQ(disguised ? disguised->size : QSize(), QSize(9999, 9999));
 }
 
+// An 8-bit run-length bitmap (RLE8) of `width` x `height` with colour table `palette`
+// and pixel data `rle`.
+QByteArray Rle8Bitmap(int width, int height, const std::vector<QRgb>& palette, const QByteArray& rle) {
+    constexpr int kHeaders = 14 + 40;
+    QByteArray bmp(kHeaders, '\0');
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    for (QRgb colour : palette) {
+        const char entry[4] = {char(qBlue(colour)), char(qGreen(colour)), char(qRed(colour)), 0};
+        bmp.append(entry, 4);
+    }
+    const int dataStart = int(bmp.size());
+    bmp += rle;
+    for (auto [at, value] : {std::pair{2, int(bmp.size())},
+                             {10, dataStart},
+                             {14, 40},
+                             {18, width},
+                             {22, height},
+                             {30, 1},
+                             {34, int(rle.size())},
+                             {46, int(palette.size())}})
+        qToLittleEndian(uint32_t(value), bmp.data() + at);
+    qToLittleEndian(uint16_t(1), bmp.data() + 26); // planes
+    qToLittleEndian(uint16_t(8), bmp.data() + 28); // bits a pixel
+    return bmp;
+}
+
+// The whole decoding and the decoding by rows; `rowsDensity` gets the density the rows carry.
+std::pair<QImage, QImage> DecodedBothWays(const QByteArray& bytes, pictures::PictureDensity* rowsDensity = nullptr) {
+    const auto file = pictures::CheckPicture(bytes);
+    if (!file) return {};
+    QImage rows(file->size, QImage::Format_RGB32);
+    const bool decoded = pictures::DecodePictureRows(
+        *file,
+        [&](pictures::PictureDensity density) {
+            if (rowsDensity) *rowsDensity = density;
+        },
+        [&](int y, const QRgb* row) { std::copy_n(row, rows.width(), reinterpret_cast<QRgb*>(rows.scanLine(y))); });
+    return {pictures::DecodePicture(*file), decoded ? rows : QImage()};
+}
+
+// A colour JPEG is decoded by rows with a decoder of its own: its density is Qt's, also where
+// the JFIF header gives a density of 0 (Qt keeps a new image's).
+TEST(PictureLoading, ARowDecodedJpegCarriesQtsDensity) {
+    const QByteArray jpeg = Encoded(Pattern(16, 8, 5), "JPEG");
+    ASSERT_TRUE(jpeg.mid(6, 4) == "JFIF");
+    for (const auto& [unit, x, y] : {std::tuple{1, 0, 300}, {2, 40, 0}, {1, 72, 96}}) {
+        QByteArray dense = jpeg;
+        dense[13] = char(unit);
+        qToBigEndian(uint16_t(x), dense.data() + 14);
+        qToBigEndian(uint16_t(y), dense.data() + 16);
+        pictures::PictureDensity density;
+        const auto [whole, rows] = DecodedBothWays(dense, &density);
+        ASSERT_FALSE(rows.isNull());
+        EXPECT_EQ(rows, whole) << unit << " " << x << " " << y;
+        EXPECT_EQ(std::pair(density.dotsPerMeterX, density.dotsPerMeterY),
+                  std::pair(whole.dotsPerMeterX(), whole.dotsPerMeterY()))
+            << unit << " " << x << " " << y;
+    }
+}
+
+// Pixels that a file leaves unwritten are black, whatever its colour tables hold, and the
+// same in every decoding. A run-length stream may end early, end lines early or jump; a GIF's
+// first image may cover only part of its screen.
+TEST(PictureLoading, PixelsThatTheFileLeavesUnwrittenAreBlack) {
+    const QRgb o = qRgb(0, 0, 0), r = qRgb(255, 0, 0), g = qRgb(0, 255, 0), white = qRgb(255, 255, 255);
+    // Bottom row: two pixels of colour 1; a jump one right and one up; one pixel of colour 2; the end.
+    const QByteArray stream("\x02\x01\x00\x02\x01\x01\x01\x02\x00\x01", 10);
+    std::vector<QRgb> full(256, qRgb(128, 128, 128));
+    full[0] = white, full[1] = r, full[2] = g;
+    const std::vector<QRgb> expected{o, o, o, o, o, o, o, g, r, r, o, o};
+    for (const auto& palette : {std::vector<QRgb>{white, r, g}, full}) {
+        const auto [whole, rows] = DecodedBothWays(Rle8Bitmap(4, 3, palette, stream));
+        ASSERT_EQ(whole.size(), QSize(4, 3)) << palette.size();
+        for (int i = 0; i < 12; ++i)
+            EXPECT_EQ(whole.pixel(i % 4, i / 4), expected[size_t(i)]) << palette.size() << " " << i;
+        EXPECT_EQ(rows, whole);
+    }
+    // RLE4, 4 x 12803, found by fuzzing: its stream writes only the bottom three rows.
+    const auto [whole, rows] = DecodedBothWays(QByteArray::fromHex(
+        "424d84000000000000007600000028000000040000000332000001000400020000000e0000039ef4ff00130b00001000000000"
+        "00000000ff000010ef070020df0e0035cf150040bf1c1050af000000040000000300000001000400020000000e0000039ef485"
+        "ff00130b0000100000000000000000ff2300609f2a00708f3200807f3800906f3f00a05f4600b04f4d00e01f6200f00f690004"
+        "12000000043456474946383961000003770001"));
+    ASSERT_EQ(whole.size(), QSize(4, 12803));
+    EXPECT_EQ(rows, whole);
+    QImage black(4, 12800, QImage::Format_RGB32);
+    black.fill(Qt::black);
+    EXPECT_EQ(whole.copy(0, 0, 4, 12800), black);
+
+    // A 4 x 2 screen with a white table; its first image, 2 x 1 at the top left, has a table of
+    // its own (green, blue) and the pixels 0, 1.
+    const QByteArray gif("GIF89a\4\0\2\0\x80\0\0\xff\xff\xff\xff\xff\xff"
+                         "\x2c\0\0\0\0\2\0\1\0\x80\0\xff\0\0\0\xff\x02\x02\x44\x0a\0\x3b",
+                         41);
+    const auto [gifWhole, gifRows] = DecodedBothWays(gif);
+    ASSERT_EQ(gifWhole.size(), QSize(4, 2));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(gifWhole.pixel(i % 4, i / 4), i == 0 ? g : i == 1 ? qRgb(0, 0, 255) : o) << i;
+    EXPECT_EQ(gifRows, gifWhole);
+}
+
 TEST(PictureShrinking, AveragesWhatLiesUnderEachPixel) {
     // 3 x 3 into 2 x 2: the middle row and column lie half under each side.
     QImage picture(3, 3, QImage::Format_RGB32);

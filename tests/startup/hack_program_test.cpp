@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QRegularExpression>
 
 namespace {
 
@@ -24,6 +25,40 @@ int StreamsOf(const std::vector<qint64>& pids) {
     int n = 0;
     for (qint64 pid : pids) n += out.count(QStringLiteral("application.process.id = \"%1\"").arg(pid));
     return n;
+}
+
+// Processes whose environment holds `entry`: one the test gave the show, which whatever the
+// show starts inherits.
+std::vector<qint64> ProcessesWith(const QByteArray& entry) {
+    std::vector<qint64> out;
+    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const qint64 pid = name.toLongLong(&isPid);
+        QFile environment(QStringLiteral("/proc/%1/environ").arg(name));
+        if (isPid && environment.open(QIODevice::ReadOnly) && environment.readAll().split('\0').contains(entry))
+            out.push_back(pid);
+    }
+    return out;
+}
+
+// Whether process `pid` holds a connection to the bus at `address`.
+bool ConnectedToBus(const QString& address, qint64 pid) {
+    const auto ask = [&](const QStringList& call) {
+        QProcess send;
+        send.start("dbus-send", QStringList{"--bus=" + address, "--print-reply", "--dest=org.freedesktop.DBus",
+                                            "/org/freedesktop/DBus"} +
+                                    call);
+        send.waitForFinished(5000);
+        return QString::fromUtf8(send.readAllStandardOutput());
+    };
+    static const QRegularExpression uniqueName(QStringLiteral("string \"(:[0-9.]+)\"")),
+        processId(QStringLiteral("uint32 ([0-9]+)"));
+    for (auto names = uniqueName.globalMatch(ask({"org.freedesktop.DBus.ListNames"})); names.hasNext();) {
+        const auto owner = processId.match(
+            ask({"org.freedesktop.DBus.GetConnectionUnixProcessID", "string:" + names.next().captured(1)}));
+        if (owner.hasMatch() && owner.captured(1).toLongLong() == pid) return true;
+    }
+    return false;
 }
 
 class Daemon : public quelm::testing::ProgramCopy {
@@ -129,6 +164,35 @@ TEST_F(Daemon, WithoutOpenGLTheMessageGoesToStandardErrorAndTerminationEndsTheSh
     EXPECT_EQ(show->exitCode(), 0) << "the show ran on without a device until it was ended";
     EXPECT_EQ((err + show->readAllStandardError()).count("quelm: -2005530518 "), 1) << "one message";
     EXPECT_EQ(WallFoldersLeft(), 0);
+}
+
+// A daemon run without D-Bus (XScreenSaver from .xinitrc) starts the show with no session bus:
+// the show starts none (D-Bus's library would launch one through the X server, outliving
+// the show) and leaves no process behind. Given a bus, the show's accessibility bridge,
+// made after the first frame, connects to it.
+TEST_F(Daemon, WithoutASessionBusTheShowStartsNoneAndGivenOneItConnects) {
+    const QRect area(100, 80, 320, 240);
+    HostWindow host(area);
+    const QString run = QString::number(QCoreApplication::applicationPid());
+    const QByteArray mark = "QUELM_TEST_SHOW=" + run.toUtf8();
+    env.insert("QUELM_TEST_SHOW", run);
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    QProcess* show = Start({"-root"}, QString::number(host.Id()));
+    ASSERT_TRUE(Drawing(area)) << "no frames: the bridge's moment never came";
+    EXPECT_EQ(ProcessesWith(mark), std::vector<qint64>{show->processId()}) << "the show started processes";
+    ASSERT_TRUE(EndsWithinASecond(show, [&] { show->terminate(); }));
+    EXPECT_TRUE(ProcessesWith(mark).empty()) << "processes outlived the show";
+
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+    ASSERT_TRUE(bus.waitForReadyRead(5000)) << "no dbus-daemon";
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", address);
+    QProcess* connected = Start({"-root"}, QString::number(host.Id()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ConnectedToBus(address, connected->processId()); }, 10000));
+    EXPECT_TRUE(EndsWithinASecond(connected, [&] { connected->terminate(); }));
+    bus.terminate();
+    bus.waitForFinished(3000);
 }
 
 TEST_F(Daemon, AWindowIdThatIsNoWindowEndsAtOnce) {

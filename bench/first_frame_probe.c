@@ -1,9 +1,12 @@
-/* Preloaded into the program under measurement (LD_PRELOAD): at its first glXSwapBuffers
-   (or its Nth, N from $QUELM_FIRST_FRAME_SWAPS: a show on N monitors presents its first frame
-   on each), writes to the file $QUELM_FIRST_FRAME_OUT the seconds since the process started
-   and the processor seconds it has used by then (all its threads). The start is the kernel's
-   (/proc/self/stat, field 22), so the time includes loading the program and its libraries. */
+/* Preloaded into the program under measurement (LD_PRELOAD): at its first glXSwapBuffers (X11)
+   or eglSwapBuffers (Wayland, where Qt draws through EGL) (or its Nth, N from
+   $QUELM_FIRST_FRAME_SWAPS: a show on N monitors presents its first frame on each), once the call has handed the frame
+   to the server, writes to the file $QUELM_FIRST_FRAME_OUT the seconds since the process
+   started and the processor seconds it has used by then (all its threads). The start is the
+   kernel's (/proc/self/stat, field 22), so the time includes loading the program and its
+   libraries. */
 #define _GNU_SOURCE
+#include <EGL/egl.h>
 #include <GL/glx.h>
 #include <dlfcn.h>
 #include <stdio.h>
@@ -28,11 +31,9 @@ static double ProcessStart(void) {
     return 0;
 }
 
-void glXSwapBuffers(Display* display, GLXDrawable drawable) {
-    static void (*real)(Display*, GLXDrawable);
+/* Writes the times once, at the first frame of either kind. */
+static void NoteFirstFrame(void) {
     static int seen;
-    if (!real) real = (void (*)(Display*, GLXDrawable))dlsym(RTLD_NEXT, "glXSwapBuffers");
-    real(display, drawable);
     const char* swaps = getenv("QUELM_FIRST_FRAME_SWAPS");
     if (++seen != (swaps ? atoi(swaps) : 1)) return;
     struct timespec now;
@@ -42,7 +43,23 @@ void glXSwapBuffers(Display* display, GLXDrawable drawable) {
     if (!f) return;
     struct rusage used;
     getrusage(RUSAGE_SELF, &used);
-    const double cpu = used.ru_utime.tv_sec + used.ru_stime.tv_sec + (used.ru_utime.tv_usec + used.ru_stime.tv_usec) * 1e-6;
+    const double cpu =
+        used.ru_utime.tv_sec + used.ru_stime.tv_sec + (used.ru_utime.tv_usec + used.ru_stime.tv_usec) * 1e-6;
     fprintf(f, "%.4f %.4f\n", now.tv_sec + now.tv_nsec * 1e-9 - ProcessStart(), cpu);
     fclose(f);
+}
+
+void glXSwapBuffers(Display* display, GLXDrawable drawable) {
+    static void (*real)(Display*, GLXDrawable);
+    if (!real) real = (void (*)(Display*, GLXDrawable))dlsym(RTLD_NEXT, "glXSwapBuffers");
+    real(display, drawable);
+    NoteFirstFrame();
+}
+
+EGLBoolean eglSwapBuffers(EGLDisplay display, EGLSurface surface) {
+    static EGLBoolean (*real)(EGLDisplay, EGLSurface);
+    if (!real) real = (EGLBoolean(*)(EGLDisplay, EGLSurface))dlsym(RTLD_NEXT, "eglSwapBuffers");
+    const EGLBoolean swapped = real(display, surface);
+    NoteFirstFrame();
+    return swapped;
 }

@@ -117,7 +117,9 @@ music plays from an audio CD, an MP3 file or a WAV file.
 
 It runs as an XScreenSaver hack (selectable in xscreensaver-settings), as an
 xsecurelock saver module (saver_quelm), and as a locker command for xss-lock
-or xautolock (quelm /s). 'quelm /c' opens its settings dialog.")
+or xautolock (quelm /s). In a Wayland session it runs natively, started by the
+session's idle daemon (swayidle -w timeout 600 'quelm /s'). 'quelm /c' opens
+its settings dialog.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # CPack's strip leaves the compiler's .comment and .note sections, which Debian's own strip
@@ -151,7 +153,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "libglx-mesa0 | libglx-vendor, libgl1-mesa-dri, fonts-ipafont-gothic")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xscreensaver | xsecurelock | xss-lock, qt6-qpa-plugins")
+# qt6-wayland: the show and the dialog natively in a Wayland session; without it they run on
+# Xwayland there.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xscreensaver | xsecurelock | xss-lock | swayidle, qt6-qpa-plugins, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pulseaudio | pipewire-pulse")
 include(CPack)
 

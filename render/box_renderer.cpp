@@ -38,14 +38,16 @@ void BoxRenderer::MakeWalls(std::function<WallTextures()> make) {
 
 void BoxRenderer::CaptureDesktopWalls() {
     if (Late()) return;
-    const QRect area = ScreenArea(screen_); // asked on Qt's thread
-    if (area.isEmpty()) return;
+    const ScreenPlace place = PlaceOf(screen_); // asked on Qt's thread
+    if (place.pixels.isEmpty()) return;
     grabLater_ = true; // where the screen cannot be read from another thread
-    MakeWalls([folder = WritingFolder(), area, side = TextureSide(), settings = settings_,
+    MakeWalls([folder = WritingFolder(), place, side = TextureSide(), settings = settings_,
                blank = oneColourIsNothing_]() -> WallTextures {
-        const QImage desktop = ReadDesktop(area);
+        const QImage desktop = ReadDesktop(place);
         if (desktop.isNull()) return {};
-        return DesktopWalls(folder, desktop, DesktopWallSize(area.size()), side, settings, blank);
+        // The screen's own pixels: a compositor's output can have more than Qt counts (a
+        // fractional scale).
+        return DesktopWalls(folder, desktop, DesktopWallSize(desktop.size()), side, settings, blank);
     });
 }
 

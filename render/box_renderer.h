@@ -5,6 +5,7 @@
 // wall files and moves the eye; each other box follows it (see the constructor).
 #include "render/box_device.h"
 #include "render/box_scene.h"
+#include "render/desktop_source.h"
 #include "render/view_motion.h"
 #include "render/wall_pictures.h"
 #include "saver/show_services.h"

@@ -6,7 +6,7 @@
 #include "platform/pictures/picture_decoding.h"
 #include "platform/pictures/picture_surface.h"
 #include "platform/pictures/texture_fitting.h"
-#include "platform/x11/screenshot.h"
+#include "render/desktop_source.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -255,15 +255,6 @@ QRect ScreenArea(const QScreen* screen) {
     return {(QPointF(area.topLeft()) * ratio).toPoint(), (QSizeF(area.size()) * ratio).toSize()};
 }
 
-QImage ReadDesktop(QRect area) { return x11::RootScreenshot(area); }
-
-QImage GrabDesktop(const QScreen* screen) {
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    if (!screen) return {};
-    const QSize size = screen->geometry().size();
-    return const_cast<QScreen*>(screen)->grabWindow(0, 0, 0, size.width(), size.height()).toImage();
-}
-
 bool CaptureYieldsNothing(const QImage& desktop, bool oneColourIsNothing) {
     if (desktop.isNull()) return true;
     if (!oneColourIsNothing) return false;
@@ -294,11 +285,11 @@ WallTextures DesktopWalls(const std::filesystem::path& folder, const QImage& des
 
 WallTextures CaptureDesktopWalls(const std::filesystem::path& folder, const QScreen* screen, int textureSide,
                                  const Settings& settings) {
-    const QRect area = ScreenArea(screen);
-    if (area.isEmpty()) return {};
-    QImage desktop = ReadDesktop(area);
+    const ScreenPlace place = PlaceOf(screen);
+    if (place.pixels.isEmpty()) return {};
+    QImage desktop = ReadDesktop(place);
     if (desktop.isNull()) desktop = GrabDesktop(screen); // no window of ours is mapped yet
-    return DesktopWalls(folder, desktop, DesktopWallSize(area.size()), textureSide, settings, false);
+    return DesktopWalls(folder, desktop, DesktopWallSize(place.pixels.size()), textureSide, settings, false);
 }
 
 WallTextures PrepareUserWalls(const Settings& settings, const std::filesystem::path& folder, int textureSide) {

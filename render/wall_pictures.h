@@ -59,13 +59,6 @@ QRect ScreenArea(const QScreen* screen);
 // device's d3d::MaxTextureSide), fitted as the device fits a larger file. With an empty
 // `folder` the walls are made in memory only: no file is written.
 
-// The desktop's pixels in `area` (ScreenArea) as they are now, read from any thread: a null
-// image when they cannot be read that way (then GrabDesktop on Qt's thread).
-QImage ReadDesktop(QRect area);
-// The pixels of `screen` (none: the primary screen) as they are now, on Qt's thread; a null
-// image when there is no screen or the grab fails.
-QImage GrabDesktop(const QScreen* screen);
-
 // A capture that yields nothing: none at all, or, with `oneColourIsNothing`, one of a single
 // colour (under a screensaver daemon: the daemon's own window, which already covers the
 // desktop when the show starts).
@@ -77,9 +70,9 @@ bool CaptureYieldsNothing(const QImage& desktop, bool oneColourIsNothing);
 WallTextures DesktopWalls(const std::filesystem::path& folder, const QImage& desktop, QSize wall, int textureSide,
                           const Settings& settings, bool oneColourIsNothing);
 
-// Grabs the whole of `screen` (none: the primary screen) now (call it before any window of
-// ours shows) and makes its walls (DesktopWalls: a one-colour desktop is kept). On Qt's
-// thread.
+// Reads the whole of `screen` (none: the primary screen) now (ReadDesktop, else GrabDesktop:
+// call it before any window of ours shows) and makes its walls (DesktopWalls: a one-colour
+// desktop is kept). On Qt's thread.
 WallTextures CaptureDesktopWalls(const std::filesystem::path& folder, const QScreen* screen, int textureSide,
                                  const Settings& settings);
 

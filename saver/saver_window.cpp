@@ -304,6 +304,10 @@ void SaverWindow::KeyPressed(QKeyEvent* e) {
 
 void SaverWindow::ButtonPressed() { pressed_ = true; }
 
+void SaverWindow::CloseAsked() {
+    if (!closing_) SystemClose(); // not when the close request itself closes the windows
+}
+
 void SaverWindow::ButtonReleased(QPoint global) {
     // A click ends the show where it lands on one of its windows (with the input grabbed,
     // every click comes to this one, wherever the pointer is).
@@ -333,8 +337,10 @@ void SaverWindow::CloseRequest() {
     }
     for (ScreenBox& box : boxes_) box.window->close();
     if (options_.cursorHiddenAtStart) desktop::ShowCursor(true);
-    setKeyboardGrabEnabled(false);
-    setMouseGrabEnabled(false);
+    if (options_.grabInput) {
+        setKeyboardGrabEnabled(false);
+        setMouseGrabEnabled(false);
+    }
     RunStep("deleting the wall files", [this] { DeleteWallFiles(options_.wallFolder); });
     if (options_.endProgram)
         options_.endProgram();

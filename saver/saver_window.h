@@ -91,6 +91,7 @@ private:
     void KeyPressed(QKeyEvent* e) override;
     void ButtonPressed() override;
     void ButtonReleased(QPoint global) override;
+    void CloseAsked() override;
 
     void CloseRequest();
     // A box for each screen not covered yet (the load's wall step).

@@ -15,6 +15,11 @@ ScreenWindow::ScreenWindow(ShowInput& show, QScreen* screen, const QString& titl
     setGeometry(screen->geometry());
 }
 
+bool ScreenWindow::event(QEvent* e) {
+    if (e->type() == QEvent::Close) show_.CloseAsked(); // the whole show ends (once)
+    return QWindow::event(e);
+}
+
 void ScreenWindow::mouseReleaseEvent(QMouseEvent* e) { show_.ButtonReleased(e->globalPosition().toPoint()); }
 
 void ShowFullScreenOn(QWindow& window, QScreen* screen) {

@@ -14,6 +14,8 @@ public:
     virtual void ButtonPressed() = 0;
     // `global`: where the button came up, in desktop pixels.
     virtual void ButtonReleased(QPoint global) = 0;
+    // The window system asks a window of the show to close (a compositor's close request).
+    virtual void CloseAsked() = 0;
 };
 
 class ScreenWindow : public QWindow {
@@ -22,6 +24,7 @@ public:
     ScreenWindow(ShowInput& show, QScreen* screen, const QString& title, const QSurfaceFormat& format);
 
 protected:
+    bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override { show_.KeyPressed(e); }
     void mousePressEvent(QMouseEvent*) override { show_.ButtonPressed(); }
     void mouseReleaseEvent(QMouseEvent* e) override;

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git procps
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins qt6-tools-dev qt6-l10n-tools
-  libxcb1-dev libxcb-shm0-dev libx11-dev libgl-dev libgl1-mesa-dri libglx-mesa0 libglm-dev
+  libxcb1-dev libxcb-shm0-dev libx11-dev libgl-dev libegl-dev libgl1-mesa-dri libglx-mesa0 libglm-dev
   libpulse-dev libsndfile1-dev libcdio-dev libjpeg62-turbo-dev
   fonts-ipafont-gothic fonts-dejavu-core xdotool
   xvfb xauth x11-utils x11-xserver-utils i3-wm
@@ -16,7 +16,7 @@ packages=(
   clang libclang-rt-dev
   dpkg-dev file libxml2-utils desktop-file-utils lintian
   libwayland-dev wayland-protocols qt6-wayland
-  sway swaybg grim wtype foot weston xwayland
+  sway swaybg swayidle grim wtype foot weston xwayland jq
   dbus dbus-bin xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire
 )
 

@@ -53,6 +53,8 @@ if [ -z "$display" ]; then
   echo "with-services: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1
 fi
 export DISPLAY=":$display"
+# Only this X server: not a Wayland session the caller may be in.
+unset WAYLAND_DISPLAY WAYLAND_SOCKET
 export LIBGL_ALWAYS_SOFTWARE=1
 
 # Sound server with a null sink (scripts/sound-server.sh); tests find its process id, and

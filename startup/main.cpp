@@ -2,12 +2,13 @@
 #include "platform/core/program.h"
 #include "platform/core/report.h"
 #include "platform/core/session_bus.h"
-#include "platform/x11/connection.h"
 #include "settings/settings.h"
 #include "startup/hack_mode.h"
+#include "startup/mode_dispatch.h"
 #include "startup/quelm_app.h"
 #include "startup/recording_arguments.h"
 #include "startup/signal_close.h"
+#include "startup/window_system.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -35,21 +36,24 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // The window search and the preview's embedding speak X11, under Xorg or Xwayland.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
-    if (qgetenv("QT_QPA_PLATFORM") == "xcb" && !quelm::x11::Connection().ok()) {
-        quelm::core::ReportError("cannot open the X display (is DISPLAY set?)");
+    // The show and the dialog on the session's own window system; the preview, the daemons'
+    // modes and the recording on X11.
+    const auto hack = quelm::ParseHackArguments(args);
+    quelm::WindowSystemStart windowSystem(!recording && !hack && quelm::ModeOf(commandLine) != quelm::Mode::Preview);
+    if (!windowSystem.Error().empty()) {
+        quelm::core::ReportError(windowSystem.Error());
         return 1;
     }
 
     // Started without a session bus (a daemon run from .xinitrc), the show starts none.
     quelm::core::UseOnlyARunningSessionBus();
     QApplication app(argc, argv);
+    windowSystem.Started();
     quelm::Settings settings; // the user's choices, for the whole process
     if (recording) {
         quelm::LoadSettings(settings, quelm::IniPathForRead());
         return quelm::RecordShow(recording->options, settings);
     }
-    if (auto hack = quelm::ParseHackArguments(args)) return quelm::RunHack(app, settings, *hack);
+    if (hack) return quelm::RunHack(app, settings, *hack);
     return quelm::RunMain(app, settings, commandLine);
 }

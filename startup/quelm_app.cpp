@@ -11,6 +11,7 @@
 #include "platform/x11/screenshot.h"
 #include "platform/x11/windows.h"
 #include "render/box_show.h"
+#include "render/desktop_source.h"
 #include "saver/saver_window.h"
 #include "settings/settings.h"
 #include "startup/hack_mode.h"
@@ -19,6 +20,7 @@
 #include "startup/recording_arguments.h"
 #include "startup/signal_close.h"
 #include "startup/stored_desktop_renderer.h"
+#include "startup/window_system.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,8 +28,13 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <optional>
+
 namespace quelm {
 namespace {
+
+// Held by the show (/s) and the settings dialog (/c) of the user's session.
+const QString kRunningLock = QStringLiteral("main");
 
 int RunPreview(QApplication& app, const QString& commandLine) {
     PreviewWindow preview(HostHandleOf(commandLine));
@@ -50,6 +57,7 @@ int RunShow(QApplication& app, Settings& settings, std::unique_ptr<ShowRenderer>
     if (TerminationRequested()) window.SystemClose(); // before the load: nothing is made
     window.Load();
     removal.Rearm();
+    ForgetDesktopCapture(); // every box has its walls
     // A close request during the load has already asked the event loop to end; a new loop
     // would not hear it.
     const int code = window.Closed() ? 0 : app.exec();
@@ -65,6 +73,7 @@ int RunSaver(QApplication& app, Settings& settings, Mode mode) {
     SaverOptions options;
     options.wallFolder = core::StorageFolder();
     options.cursorHiddenAtStart = hideCursor;
+    options.grabInput = !OnWayland(); // no Wayland client can grab: the full-screen window has the keyboard
     std::unique_ptr<BoxRenderer> first = MakeBoxShow(settings, options.wallFolder, DeviceErrorOutput::MessageBox);
     // Every further screen shows a box of its own; its device's failure is told on stderr,
     // the message box being the first screen's.
@@ -132,11 +141,20 @@ int RunHack(QApplication& app, Settings& settings, const HackRequest& request) {
 }
 
 int RunMain(QApplication& app, Settings& settings, const QString& commandLine) {
-    if (x11::TopLevelWindowWithTitleExists(kSaverTitle) || x11::TopLevelWindowWithTitleExists(dialog::kCaption))
+    // On X11 a show or a dialog is found by its window's title; in a Wayland session no
+    // program can list another's windows, so the show and the dialog also hold a lock of the
+    // user's session for their whole run, wherever they draw.
+    if (!OnWayland() &&
+        (x11::TopLevelWindowWithTitleExists(kSaverTitle) || x11::TopLevelWindowWithTitleExists(dialog::kCaption)))
         return 0;
+    std::optional<core::InstanceLock> running(std::in_place, kRunningLock);
+    if (!running->Held()) return 0;
 
     const Mode mode = ModeOf(commandLine);
-    if (mode == Mode::Preview) return RunPreview(app, commandLine);
+    if (mode == Mode::Preview) {
+        running.reset(); // a preview keeps nothing from starting
+        return RunPreview(app, commandLine);
+    }
 
     LoadSettings(settings, IniPathForRead());
     switch (mode) {

@@ -14,7 +14,8 @@ inline constexpr int kZoomSteps = 10;
 QRect ZoomFrameAt(const QRect& from, const QRect& to, int step, int steps);
 
 // Animates a frame from `from` to `to` (screen pixels) and returns when it has finished.
-// Does nothing without a display. Events keep being processed meanwhile.
+// Does nothing without a display, or on Wayland (no client may draw outside its own
+// windows). Events keep being processed meanwhile.
 void DrawAnimatedRects(const QRect& from, const QRect& to);
 
 } // namespace quelm::desktop

@@ -34,4 +34,19 @@ DesktopCapture CaptureDesktop(std::chrono::milliseconds bound) {
     return portal;
 }
 
+const OutputPicture* OutputOf(const DesktopCapture& capture, const QString& name, const QRect& logical,
+                              const QRect& pixels) {
+    const auto find = [&](auto&& fits) -> const OutputPicture* {
+        for (const OutputPicture& o : capture.outputs)
+            if (!o.image.isNull() && fits(o)) return &o;
+        return nullptr;
+    };
+    if (const auto* named = find([&](const OutputPicture& o) { return !name.isEmpty() && o.name == name; }))
+        return named;
+    if (const auto* placed = find([&](const OutputPicture& o) { return o.area == logical; })) return placed;
+    return find([&](const OutputPicture& o) {
+        return QRect((QPointF(o.area.topLeft()) * o.scale).toPoint(), o.image.size()) == pixels;
+    });
+}
+
 } // namespace quelm::wayland

@@ -38,4 +38,10 @@ bool SessionIsWayland(std::chrono::milliseconds bound = std::chrono::millisecond
 // on the calling thread for its answer; without an application it is skipped.
 DesktopCapture CaptureDesktop(std::chrono::milliseconds bound);
 
+// The picture of the output a screen shows: the output of the screen's `name`, else the one
+// whose area is `logical` (layout pixels), else the one that lies on `pixels` (device pixels:
+// its area's corner times its scale, its picture's size); null when none is.
+const OutputPicture* OutputOf(const DesktopCapture& capture, const QString& name, const QRect& logical,
+                              const QRect& pixels);
+
 } // namespace quelm::wayland

@@ -138,3 +138,16 @@ TEST(PortalCut, DesktopPictureIsCutByLogicalAreasAtItsOwnScale) {
         EXPECT_EQ(whole[0].image.size(), desktop.size());
     }
 }
+
+TEST(OutputOf, AScreenFindsItsOutputByNameElseByItsLogicalElseItsDevicePlace) {
+    // A at 2x (its picture 200x100 pixels) left of B; an output without a picture is never one.
+    const QImage a(200, 100, QImage::Format_RGB32), b(50, 30, QImage::Format_RGB32);
+    DesktopCapture c;
+    c.outputs = {{"A", QRect(0, 0, 100, 50), 2, a}, {"B", QRect(100, 0, 50, 30), 1, b}, {"", {}, 1, {}}};
+    const QRect none(5000, 0, 1, 1);
+    EXPECT_EQ(OutputOf(c, "B", none, none), &c.outputs[1]);
+    EXPECT_EQ(OutputOf(c, "XWAYLAND0", QRect(100, 0, 50, 30), none), &c.outputs[1]); // Xwayland's names
+    EXPECT_EQ(OutputOf(c, "", none, QRect(0, 0, 200, 100)), &c.outputs[0]);          // Qt's pixels at 2x
+    EXPECT_EQ(OutputOf(c, "", QRect(0, 0, 200, 100), QRect(0, 0, 400, 200)), nullptr);
+    EXPECT_EQ(OutputOf(c, "C", {}, {}), nullptr);
+}

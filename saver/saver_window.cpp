@@ -20,9 +20,8 @@ namespace quelm {
 namespace {
 
 // The accessibility bridge connects to the session bus when the event loop first starts (a
-// round trip, or where there is no bus, an attempt to launch one): the show's first frame
-// would wait for it. Until the first frame is drawn the root object is only kept; then the
-// bridge is made with it.
+// round trip): the show's first frame would wait for it. Until the first frame is drawn the root object is only kept;
+// then the bridge is made with it.
 QPointer<QObject> deferredAccessibleRoot;
 
 void DeferAccessibility() {

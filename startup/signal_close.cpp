@@ -89,6 +89,15 @@ void RouteTerminationSignals(std::function<void()> onSignal) {
     });
 }
 
+// Qt's last word before it ends the process as its display or compositor goes away: on
+// Wayland it then calls _exit(), which runs no exit handler.
+QtMessageHandler g_previousHandler = nullptr;
+
+void HearQtsLastWord(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.contains(QLatin1String("connection broke"))) RemoveWallsNow();
+    if (g_previousHandler) g_previousHandler(type, context, text);
+}
+
 WallsRemovedAtExit::WallsRemovedAtExit(const std::filesystem::path& folder, bool ownFolder) {
     for (int wall = 1; wall <= kWallCount; ++wall) {
         g_removal.files[size_t(2 * wall - 2)] = WallFile(folder, wall).string();
@@ -98,6 +107,7 @@ WallsRemovedAtExit::WallsRemovedAtExit(const std::filesystem::path& folder, bool
     g_removal.armed = 1;
     g_displaySocket = x11::OwnConnectionSocket();
     for (int sig : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL}) ::signal(sig, OnFatalSignal);
+    g_previousHandler = qInstallMessageHandler(HearQtsLastWord);
     Rearm();
 }
 
@@ -107,6 +117,9 @@ void WallsRemovedAtExit::Rearm() {
     std::atexit(RemoveWallsNow);
 }
 
-WallsRemovedAtExit::~WallsRemovedAtExit() { g_removal.armed = 0; }
+WallsRemovedAtExit::~WallsRemovedAtExit() {
+    g_removal.armed = 0;
+    qInstallMessageHandler(g_previousHandler);
+}
 
 } // namespace quelm

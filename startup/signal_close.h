@@ -20,8 +20,9 @@ void RouteTerminationSignals(std::function<void()> onSignal);
 
 // The show's files, removed however the process ends while the guard lives: its wall files
 // in `folder`, and with `ownFolder` the folder itself (empty by then). Qt and Xlib end the
-// process with exit() when the display goes away, a driver may crash: the close request's
-// removal then does not run, this one does.
+// process with exit() when the X display goes away, Qt with _exit() when the Wayland
+// compositor does (the guard hears its last message), a driver may crash: the close
+// request's removal then does not run, this one does.
 class WallsRemovedAtExit {
 public:
     WallsRemovedAtExit(const std::filesystem::path& folder, bool ownFolder);

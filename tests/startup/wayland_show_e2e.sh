@@ -22,7 +22,8 @@ blue() { convert "$1" -fill black +opaque '#0000ff' -fill white -opaque '#0000ff
 if [ "$2" = weston ]; then
   socket=quelm-e2e-$$
   weston --backend=headless-backend.so --use-pixman --no-config --idle-time=0 --debug --socket="$socket" &>/dev/null &
-  trap "kill $!" EXIT
+  weston=$!
+  trap 'kill $weston 2>/dev/null' EXIT
   wait_until test -S "$XDG_RUNTIME_DIR/$socket" || exit 1
   (WAYLAND_DISPLAY=$socket DISPLAY= DBUS_SESSION_BUS_ADDRESS= ./quelm /s 2>stderr; echo $? >code) &
   show=$!
@@ -33,6 +34,15 @@ if [ "$2" = weston ]; then
   check "its first wall file is a picture, not one colour" test "$(identify -format %k Quib1.bmp)" -gt 100
   pkill -TERM -x -P $show quelm
   check "SIGTERM ends it (0), its wall files with it" wait_until ended
+  # The compositor goes away under a show: it ends within a second and leaves nothing.
+  rm -f code
+  (WAYLAND_DISPLAY=$socket DISPLAY= DBUS_SESSION_BUS_ADDRESS= ./quelm /s 2>stderr; echo $? >code) &
+  check "a show again" wait_until full_screen
+  kill -KILL $weston
+  gone() { [ -s code ] && ! ls Quib?.bmp >/dev/null 2>&1; }
+  start=$SECONDS
+  check "the compositor killed: the show ends, its wall files with it" wait_until gone
+  check "within a second" test $((SECONDS - start)) -le 1
   exit $((failed > 0))
 fi
 

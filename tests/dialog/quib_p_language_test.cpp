@@ -18,7 +18,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
 #include <memory>
 
@@ -29,17 +28,13 @@ void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdSt
 namespace quelm {
 namespace {
 
-struct Locale {
-    const char *language, *lcAll, *lcMessages, *lang; // "" unsets
-};
+using Locale = std::array<const char*, 4>; // LANGUAGE, LC_ALL, LC_MESSAGES, LANG; "" unsets
 
 constexpr int kButtonRingPixels = 4; // the button's border, left and right of its caption
 constexpr int kInkGrey = 128;        // caption pixels darker than this are the text's
 
 bool IsAscii(const QString& text) {
-    for (QChar c : text)
-        if (c.unicode() > 0x7F) return false;
-    return true;
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0x7F; });
 }
 
 class QuibPLanguageTest : public ::testing::Test {
@@ -47,11 +42,8 @@ protected:
     // The dialog on a first run in the language `locale` picks, shown; the translation's name.
     QString Open(const Locale& locale) {
         dialog_.reset();
-        const std::pair<const char*, const char*> variables[] = {{"LANGUAGE", locale.language},
-                                                                 {"LC_ALL", locale.lcAll},
-                                                                 {"LC_MESSAGES", locale.lcMessages},
-                                                                 {"LANG", locale.lang}};
-        for (const auto& [name, value] : variables) *value ? qputenv(name, value) : qunsetenv(name);
+        const char* names[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+        for (int i = 0; i < 4; ++i) *locale[i] ? qputenv(names[i], locale[i]) : qunsetenv(names[i]);
         const QString translation = dialog::InstallTranslation();
         settings_ = Settings{};
         LoadSettings(settings_, ini_);
@@ -67,59 +59,54 @@ protected:
         dialog_->repaint();
         return dialog_->screen()->grabWindow(dialog_->winId()).toImage().convertToFormat(QImage::Format_RGB32);
     }
-    // Every label's box and every button caption's, in the dialog's pixels, with the text.
-    using TextBoxes = std::map<QString, std::pair<QRect, QString>>;
-    TextBoxes Texts() const {
-        TextBoxes texts;
+    // Every label and button caption: its box in the dialog's pixels (a caption's inside the
+    // button's border), its text, the width that text takes and the room it has, its control's
+    // size and the size the design gives it.
+    struct Text {
+        QRect box;
+        QString text;
+        int width, room;
+        bool button;
+        QSize size, designed;
+    };
+    using Texts = std::map<QString, Text>;
+    Texts TextsShown() const {
+        Texts texts;
         auto box = [this](const QWidget* w) { return QRect(w->mapTo(dialog_.get(), QPoint()), w->size()); };
         for (const auto& design : dialog::Labels()) {
-            const auto* label = dialog_->findChild<QLabel*>(design.name);
-            texts[design.name] = {box(label), label->text()};
+            const auto* l = dialog_->findChild<QLabel*>(design.name);
+            const int width = QFontMetrics(l->font()).horizontalAdvance(l->text());
+            texts[design.name] = {box(l), l->text(), width, l->width(), false, l->size(), Designed(design.at)};
         }
         for (const auto& design : dialog::Buttons()) {
-            const auto* button = dialog_->findChild<Command*>(design.name);
-            texts[design.name] = {box(button->findChild<QLabel*>()), button->Caption()};
+            const auto* b = dialog_->findChild<Command*>(design.name);
+            const QRect caption = box(b->findChild<QLabel*>()).adjusted(kButtonRingPixels, 0, -kButtonRingPixels, 0);
+            const int width = QFontMetrics(b->Font()).horizontalAdvance(b->Caption());
+            const int room = b->width() - 2 * kButtonRingPixels;
+            texts[design.name] = {caption, b->Caption(), width, room, true, b->size(), Designed(design.at)};
         }
         return texts;
     }
-    // No caption on a panel had to grow, and a button's caption stays inside its border.
-    void ExpectTranslatedWithinTheDesign(const TextBoxes& originals) const {
-        auto check = [&](const QString& name, const dialog::TwipRect& at, const QWidget& control, const QFont& font,
-                         const QString& text, int room) {
+    // Words (not numbers or names) translated, every control of its designed size (no
+    // caption had to grow) and every text within its room.
+    static void ExpectTranslatedWithinTheDesign(const Texts& shown, const Texts& originals) {
+        for (const auto& [name, t] : shown) {
             SCOPED_TRACE(name.toStdString());
-            const int width = QFontMetrics(font).horizontalAdvance(text);
-            std::printf("%-9s %-18s %3d of %3d px\n", qPrintable(name), qPrintable(text), width, room);
-            const QString& original = originals.at(name).second;
-            if (!IsAscii(original)) { // words, not numbers or names
-                EXPECT_NE(text, original);
-            }
-            EXPECT_EQ(control.size(), Designed(at));
-            EXPECT_LE(width, room);
-        };
-        for (const auto& design : dialog::Labels()) {
-            const auto* label = dialog_->findChild<QLabel*>(design.name);
-            check(design.name, design.at, *label, label->font(), label->text(), label->width());
-        }
-        for (const auto& design : dialog::Buttons()) {
-            auto* button = dialog_->findChild<Command*>(design.name);
-            check(design.name, design.at, *button, button->Font(), button->Caption(),
-                  button->width() - 2 * kButtonRingPixels);
+            if (!IsAscii(originals.at(name).text)) EXPECT_NE(t.text, originals.at(name).text);
+            EXPECT_LE(t.width, t.room) << t.text.toStdString();
+            EXPECT_EQ(t.size, t.designed);
         }
     }
 
     // Pixels differ only where a text changed (a label's box in either language, a button's
     // caption inside its border), and some in each; a changed caption is centred on its button.
-    void ExpectChangedOnlyWhereTextsAre(const QImage& original, const TextBoxes& originals) const {
+    void ExpectChangedOnlyWhereTextsAre(const Texts& texts, const QImage& original, const Texts& originals) const {
         const QImage shown = Picture();
         ASSERT_EQ(shown.size(), original.size());
         std::map<QString, QRect> changed;
-        for (const auto& [name, text] : Texts()) {
-            const auto& [before, originalText] = originals.at(name);
-            if (text.second == originalText) continue;
-            const bool button = dialog_->findChild<Command*>(name) != nullptr;
-            changed[name] =
-                button ? text.first.adjusted(kButtonRingPixels, 0, -kButtonRingPixels, 0) : text.first.united(before);
-        }
+        for (const auto& [name, t] : texts)
+            if (t.text != originals.at(name).text)
+                changed[name] = t.button ? t.box : t.box.united(originals.at(name).box);
         std::map<QString, int> differing;
         int elsewhere = 0;
         for (int y = 0; y < shown.height(); ++y)
@@ -133,7 +120,7 @@ protected:
         for (const auto& [name, box] : changed) {
             SCOPED_TRACE(name.toStdString());
             EXPECT_GT(differing[name], 0);
-            if (!dialog_->findChild<Command*>(name)) continue;
+            if (!texts.at(name).button) continue;
             int left = box.right(), right = box.left();
             for (int y = box.top(); y <= box.bottom(); ++y)
                 for (int x = box.left(); x <= box.right(); ++x)
@@ -148,8 +135,7 @@ protected:
         dialog::FileFilter asked;
         QString title;
         dialog_->SetFileChooser([&](QWidget*, const QString& t, const dialog::FileFilter& f) {
-            title = t;
-            asked = f;
+            std::tie(title, asked) = std::tie(t, f);
             return QString();
         });
         QTest::mousePress(dialog_->findChild<QWidget*>(QStringLiteral("Img_BGM2")), Qt::LeftButton); // the music file
@@ -159,8 +145,7 @@ protected:
             title.clear();
             QTest::mouseClick(dialog_->findChild<QWidget*>(QString::fromLatin1(button)), Qt::LeftButton, {},
                               QPoint(5, 5));
-            EXPECT_FALSE(title.isEmpty());
-            EXPECT_NE(title, dialog::kOpenFileTitle);
+            EXPECT_FALSE(title.isEmpty() || title == dialog::kOpenFileTitle) << title.toStdString();
             EXPECT_NE(asked.description, filter.description);
             EXPECT_EQ(asked.patterns, filter.patterns);
         }
@@ -182,7 +167,7 @@ protected:
 TEST_F(QuibPLanguageTest, EachTranslationFitsTheDesignedBoxesAndChangesTheDialogOnlyWhereItsTextsAre) {
     ASSERT_EQ(Open({"", "", "", "C.UTF-8"}), QString());
     const QImage original = Picture();
-    const TextBoxes originalTexts = Texts();
+    const Texts originals = TextsShown();
     const std::vector<std::string> translations = dialog::AvailableTranslations();
     EXPECT_NE(std::find(translations.begin(), translations.end(), dialog::kFallbackTranslation), translations.end());
     for (const std::string& name : translations) {
@@ -190,8 +175,9 @@ TEST_F(QuibPLanguageTest, EachTranslationFitsTheDesignedBoxesAndChangesTheDialog
         const std::string lang = name + ".UTF-8";
         ASSERT_EQ(Open({"", "", "", lang.c_str()}), QString::fromStdString(name));
         EXPECT_EQ(dialog_->windowTitle(), QStringLiteral("<Quelm>"));
-        ExpectTranslatedWithinTheDesign(originalTexts);
-        ExpectChangedOnlyWhereTextsAre(original, originalTexts);
+        const Texts texts = TextsShown();
+        ExpectTranslatedWithinTheDesign(texts, originals);
+        ExpectChangedOnlyWhereTextsAre(texts, original, originals);
         ExpectFileChoosersTranslated();
     }
 }
@@ -201,19 +187,14 @@ TEST_F(QuibPLanguageTest, JapaneseAndPlainLocalesShowTheOriginalPixelForPixel) {
         qEnvironmentVariable("QUELM_SOURCE_DIR") + QStringLiteral("/tests/dialog/reference/quib_p_ja.png");
     ASSERT_EQ(Open({"", "", "", "en_GB.UTF-8"}), QStringLiteral("en")); // one installed first goes
     if (dialog_->screen()->logicalDotsPerInchX() != 96.0) GTEST_SKIP() << "the reference is at 96 dots per inch";
-    const Locale originals[] = {
-        {"", "", "", "ja_JP.UTF-8"}, {"en", "", "", "C"}, {"", "", "", ""}, {"", "", "ja_JP.eucJP", "en_US.UTF-8"}};
-    for (const Locale& locale : originals) {
-        SCOPED_TRACE(std::string(locale.language) + '|' + locale.lcMessages + '|' + locale.lang);
+    // Which locales give the original is ChooseTranslation's table; here LANGUAGE and
+    // LC_MESSAGES as the program reads them.
+    for (const Locale& locale : {Locale{"en", "", "", "C"}, Locale{"", "", "ja_JP.eucJP", "en_US.UTF-8"}}) {
+        SCOPED_TRACE(std::string(locale[0]) + '|' + locale[2] + '|' + locale[3]);
         EXPECT_EQ(Open(locale), QString());
         const QImage picture = Picture();
         if (qEnvironmentVariableIntValue("QUELM_UPDATE_REFERENCES")) picture.save(file);
-        const QImage reference = QImage(file).convertToFormat(QImage::Format_RGB32);
-        ASSERT_EQ(picture.size(), reference.size());
-        int differing = 0;
-        for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x) differing += picture.pixel(x, y) != reference.pixel(x, y);
-        EXPECT_EQ(differing, 0);
+        EXPECT_TRUE(picture == QImage(file).convertToFormat(QImage::Format_RGB32)) << "not the reference";
     }
 }
 

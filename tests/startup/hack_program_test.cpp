@@ -1,20 +1,13 @@
 // The real program started as a screensaver daemon starts it: inside host windows of the
 // test's own, ended by SIGTERM.
-#include "platform/x11/windows.h"
 #include "tests/startup/program_fixture.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QRegularExpression>
 
 namespace {
 
-using quelm::testing::ChildSizes;
-using quelm::testing::Differing;
-using quelm::testing::EndsWithinASecond;
-using quelm::testing::Grab;
-using quelm::testing::HostWindow;
-using quelm::x11::WindowWithTitleShown;
+using namespace quelm::testing;
 
 // Sound streams that these processes have open on the sound server.
 int StreamsOf(const std::vector<qint64>& pids) {
@@ -27,41 +20,34 @@ int StreamsOf(const std::vector<qint64>& pids) {
     return n;
 }
 
+// The output of a shell command, run within 10 s.
+QByteArray Shell(const QString& command) {
+    QProcess sh;
+    sh.start("sh", {"-c", command});
+    sh.waitForFinished(10000);
+    return sh.readAllStandardOutput();
+}
+
 // Processes whose environment holds `entry`: one the test gave the show, which whatever the
 // show starts inherits.
-std::vector<qint64> ProcessesWith(const QByteArray& entry) {
+std::vector<qint64> ProcessesWith(const QString& entry) {
     std::vector<qint64> out;
-    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool isPid = false;
-        const qint64 pid = name.toLongLong(&isPid);
-        QFile environment(QStringLiteral("/proc/%1/environ").arg(name));
-        if (isPid && environment.open(QIODevice::ReadOnly) && environment.readAll().split('\0').contains(entry))
-            out.push_back(pid);
-    }
+    for (const QByteArray& file : Shell("grep -lsxzF '" + entry + "' /proc/[0-9]*/environ").split('\n'))
+        if (!file.isEmpty()) out.push_back(file.split('/')[2].toLongLong());
     return out;
 }
 
-// Whether process `pid` holds a connection to the bus at `address`.
+// Whether process `pid` holds a connection to the bus at `address`: the owner of one of its names.
 bool ConnectedToBus(const QString& address, qint64 pid) {
-    const auto ask = [&](const QStringList& call) {
-        QProcess send;
-        send.start("dbus-send", QStringList{"--bus=" + address, "--print-reply", "--dest=org.freedesktop.DBus",
-                                            "/org/freedesktop/DBus"} +
-                                    call);
-        send.waitForFinished(5000);
-        return QString::fromUtf8(send.readAllStandardOutput());
-    };
-    static const QRegularExpression uniqueName(QStringLiteral("string \"(:[0-9.]+)\"")),
-        processId(QStringLiteral("uint32 ([0-9]+)"));
-    for (auto names = uniqueName.globalMatch(ask({"org.freedesktop.DBus.ListNames"})); names.hasNext();) {
-        const auto owner = processId.match(
-            ask({"org.freedesktop.DBus.GetConnectionUnixProcessID", "string:" + names.next().captured(1)}));
-        if (owner.hasMatch() && owner.captured(1).toLongLong() == pid) return true;
-    }
-    return false;
+    const QString ask = "dbus-send --bus=" + address +
+                        " --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.";
+    return Shell(QStringLiteral("for n in $(%1ListNames | sed -n 's/.*string \"\\(:.*\\)\"/\\1/p'); do "
+                                "%1GetConnectionUnixProcessID string:$n | tail -n 1; done")
+                     .arg(ask))
+        .contains(QStringLiteral("uint32 %1\n").arg(pid).toUtf8());
 }
 
-class Daemon : public quelm::testing::ProgramCopy {
+class Daemon : public ProgramCopy {
 protected:
     QTemporaryDir runtime;
 
@@ -70,20 +56,20 @@ protected:
         QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         env.insert("XDG_RUNTIME_DIR", runtime.path());
     }
-    QProcess* Start(const QStringList& args, const QString& xscreensaverWindow = {}) {
-        env.remove("XSCREENSAVER_WINDOW");
-        if (!xscreensaverWindow.isEmpty()) env.insert("XSCREENSAVER_WINDOW", xscreensaverWindow);
-        return ProgramCopy::Start(args);
+    // As XScreenSaver and MATE start it: -root, their window in XSCREENSAVER_WINDOW.
+    QProcess* StartRoot(uint32_t window) {
+        env.insert("XSCREENSAVER_WINDOW", QString::number(window));
+        return Start({"-root"});
     }
     int WallFoldersLeft() { return QDir(runtime.path()).entryList({"quelm-walls-*"}, QDir::Dirs).size(); }
     // The box moves: two looks at the area in a row differ, and the later is not all black
     // (as the first frames are, the eye starting close to a wall).
     static bool Drawing(const QRect& area) {
-        QImage black(area.size(), QImage::Format_RGB32), last = Grab(0, area);
+        QImage black(area.size(), QImage::Format_RGB32), last = RootScreenshot(area);
         black.fill(Qt::black);
         return QTest::qWaitFor(
             [&] {
-                const QImage now = Grab(0, area);
+                const QImage now = RootScreenshot(area);
                 return Differing(std::exchange(last, now), now) > 0.01 && Differing(now, black) > 0.25;
             },
             10000);
@@ -102,17 +88,16 @@ TEST_F(Daemon, WindowIdDrawsTheBoxInThatWindowAndFollowsItsSize) {
     UseMusic();
     HostWindow host(QRect(100, 80, 480, 360));
     QProcess* show = Start({"-window-id", QStringLiteral("0x%1").arg(host.Id(), 0, 16)});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !ChildSizes(host.Id()).empty(); }, 10000));
-    EXPECT_EQ(ChildSizes(host.Id()).front(), QSize(480, 360));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ChildSizes(host.Id()) == std::vector{QSize(480, 360)}; }, 10000));
     EXPECT_TRUE(Drawing(QRect(100, 80, 480, 360)));
     EXPECT_EQ(StreamsOf({show->processId()}), 0) << "a preview plays music";
 
     host.resize(640, 400);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ChildSizes(host.Id()).front() == QSize(640, 400); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ChildSizes(host.Id()) == std::vector{QSize(640, 400)}; }, 3000));
     EXPECT_TRUE(Drawing(QRect(100, 80, 640, 400))) << "still drawing after the resize";
 
     QProcess* dialog = Start({"/c"});
-    EXPECT_TRUE(QTest::qWaitFor([] { return WindowWithTitleShown(QStringLiteral("<Quelm>")); }, 10000));
+    EXPECT_TRUE(ShownSoon("<Quelm>"));
     EXPECT_EQ(dialog->state(), QProcess::Running);
     QTest::keyClick(&host, Qt::Key_Space);
     EXPECT_FALSE(show->waitForFinished(500)) << "keys do not end a show in a daemon's window";
@@ -126,14 +111,13 @@ TEST_F(Daemon, WindowIdDrawsTheBoxInThatWindowAndFollowsItsSize) {
 // its own walls; one's end leaves the other, which ends when its window goes.
 TEST_F(Daemon, TwoMonitorsShowsBothDrawAndOnlyOneIsHeard) {
     UseMusic();
-    HostWindow left(QRect(0, 0, 512, 420));
-    auto right = std::make_unique<HostWindow>(QRect(512, 0, 512, 420));
-    QProcess* a = Start({"-root"}, QString::number(left.Id()));
-    QProcess* b = Start({"-root"}, QString::number(right->Id()));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return !ChildSizes(left.Id()).empty() && !ChildSizes(right->Id()).empty(); }, 10000));
-    EXPECT_TRUE(Drawing(QRect(0, 0, 512, 420)));
-    EXPECT_TRUE(Drawing(QRect(512, 0, 512, 420)));
+    const QRect left(0, 0, 512, 420), right(512, 0, 512, 420);
+    HostWindow leftHost(left);
+    auto rightHost = std::make_unique<HostWindow>(right);
+    QProcess* a = StartRoot(leftHost.Id());
+    QProcess* b = StartRoot(rightHost->Id());
+    EXPECT_TRUE(Drawing(left));
+    EXPECT_TRUE(Drawing(right));
     const std::vector<qint64> pids{a->processId(), b->processId()};
     EXPECT_TRUE(QTest::qWaitFor([&] { return StreamsOf(pids) >= 1; }, 5000)) << "nobody plays the music";
     QTest::qWait(500);
@@ -142,9 +126,9 @@ TEST_F(Daemon, TwoMonitorsShowsBothDrawAndOnlyOneIsHeard) {
     a->terminate();
     ASSERT_TRUE(a->waitForFinished(3000));
     EXPECT_EQ(b->state(), QProcess::Running) << "one show's end ends the other";
-    EXPECT_TRUE(Drawing(QRect(512, 0, 512, 420)));
+    EXPECT_TRUE(Drawing(right));
     EXPECT_TRUE(EndsWithinASecond(b, [&] {
-        right.reset();
+        rightHost.reset();
         QGuiApplication::sync(); // the window's destruction reaches the X server now
     })) << "the show outlived its window";
     EXPECT_EQ(WallFoldersLeft(), 0);
@@ -159,7 +143,7 @@ TEST_F(Daemon, WithoutOpenGLTheMessageGoesToStandardErrorAndTerminationEndsTheSh
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return (err += show->readAllStandardError()).contains("quelm: -2005530518 "); }, 10000))
         << err.constData();
-    EXPECT_FALSE(quelm::testing::ShowsAWindow(show->processId())) << "a window nobody can click";
+    EXPECT_FALSE(ShowsAWindow(show->processId())) << "a window nobody can click";
     EXPECT_TRUE(EndsWithinASecond(show, [&] { show->terminate(); }));
     EXPECT_EQ(show->exitCode(), 0) << "the show ran on without a device until it was ended";
     EXPECT_EQ((err + show->readAllStandardError()).count("quelm: -2005530518 "), 1) << "one message";
@@ -173,11 +157,10 @@ TEST_F(Daemon, WithoutOpenGLTheMessageGoesToStandardErrorAndTerminationEndsTheSh
 TEST_F(Daemon, WithoutASessionBusTheShowStartsNoneAndGivenOneItConnects) {
     const QRect area(100, 80, 320, 240);
     HostWindow host(area);
-    const QString run = QString::number(QCoreApplication::applicationPid());
-    const QByteArray mark = "QUELM_TEST_SHOW=" + run.toUtf8();
-    env.insert("QUELM_TEST_SHOW", run);
+    const QString mark = "QUELM_TEST_SHOW=" + QString::number(QCoreApplication::applicationPid());
+    env.insert(mark.section('=', 0, 0), mark.section('=', 1));
     env.remove("DBUS_SESSION_BUS_ADDRESS");
-    QProcess* show = Start({"-root"}, QString::number(host.Id()));
+    QProcess* show = StartRoot(host.Id());
     ASSERT_TRUE(Drawing(area)) << "no frames: the bridge's moment never came";
     EXPECT_EQ(ProcessesWith(mark), std::vector<qint64>{show->processId()}) << "the show started processes";
     ASSERT_TRUE(EndsWithinASecond(show, [&] { show->terminate(); }));
@@ -188,7 +171,7 @@ TEST_F(Daemon, WithoutASessionBusTheShowStartsNoneAndGivenOneItConnects) {
     ASSERT_TRUE(bus.waitForReadyRead(5000)) << "no dbus-daemon";
     const QString address = QString::fromUtf8(bus.readLine()).trimmed();
     env.insert("DBUS_SESSION_BUS_ADDRESS", address);
-    QProcess* connected = Start({"-root"}, QString::number(host.Id()));
+    QProcess* connected = StartRoot(host.Id());
     EXPECT_TRUE(QTest::qWaitFor([&] { return ConnectedToBus(address, connected->processId()); }, 10000));
     EXPECT_TRUE(EndsWithinASecond(connected, [&] { connected->terminate(); }));
     bus.terminate();
@@ -196,9 +179,7 @@ TEST_F(Daemon, WithoutASessionBusTheShowStartsNoneAndGivenOneItConnects) {
 }
 
 TEST_F(Daemon, AWindowIdThatIsNoWindowEndsAtOnce) {
-    QProcess* show = Start({"-window-id", "0x7ffffff"});
-    ASSERT_TRUE(show->waitForFinished(5000));
-    EXPECT_EQ(show->exitCode(), 0);
+    EXPECT_EQ(RunToEnd({"-window-id", "0x7ffffff"}), 0);
     EXPECT_EQ(WallFoldersLeft(), 0);
 }
 

@@ -1,16 +1,15 @@
 // Tests that run the real program: a private copy of it (which keeps its INI and wall
 // files beside itself), processes that are killed if a test leaves them running, and
-// looks at the X server's windows.
+// looks at the X server's windows and pixels.
 #pragma once
+#include "platform/x11/screenshot.h"
+#include "platform/x11/windows.h"
+
 #include <QElapsedTimer>
 #include <QFile>
-#include <QGuiApplication>
-#include <QImage>
 #include <QPainter>
 #include <QProcess>
 #include <QRasterWindow>
-#include <QScreen>
-#include <QSize>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
@@ -20,13 +19,7 @@
 
 namespace quelm::testing {
 
-// A look at the screen: window `id`, or an area of the whole screen (id 0).
-inline QImage Grab(uint32_t id, const QRect& area = QRect(0, 0, -1, -1)) {
-    return QGuiApplication::primaryScreen()
-        ->grabWindow(id, area.x(), area.y(), area.width(), area.height())
-        .toImage()
-        .convertToFormat(QImage::Format_RGB32);
-}
+using x11::RootScreenshot;
 
 // The share of the pixels of two pictures of one size that differ noticeably.
 inline double Differing(const QImage& a, const QImage& b) {
@@ -52,9 +45,13 @@ inline std::vector<QSize> ChildSizes(uint32_t parent) {
             }
         std::free(tree);
     }
-    xcb_flush(c);
     xcb_disconnect(c);
     return out;
+}
+
+// Whether a window with exactly this title is shown within 10 s.
+inline bool ShownSoon(const char* title) {
+    return QTest::qWaitFor([&] { return x11::WindowWithTitleShown(QString::fromUtf8(title)); }, 10000);
 }
 
 // Whether the process `pid` shows a top-level window of its own (one a user could see).
@@ -74,13 +71,16 @@ inline ::testing::AssertionResult EndsWithinASecond(QProcess* p, const std::func
     return ::testing::AssertionSuccess();
 }
 
-// A screensaver daemon's or a settings program's window: a busy pattern, so that the desktop
-// the show captures has something on it.
+// A screensaver daemon's or a settings program's window, or a desktop: a busy pattern, so
+// that what the show captures has something on it; squares in `left`'s colour on its left
+// half and in `right`'s on its right, each on a darker ground.
 class HostWindow : public QRasterWindow {
 public:
-    explicit HostWindow(const QRect& r) {
+    explicit HostWindow(const QRect& r, QColor left = QColor(200, 40, 40), QColor right = QColor(30, 30, 160),
+                        bool managed = false)
+        : left_(left), right_(right) {
         setGeometry(r);
-        setFlags(Qt::Window | Qt::FramelessWindowHint);
+        setFlags(managed ? Qt::Window : Qt::Window | Qt::FramelessWindowHint);
         show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(this));
     }
@@ -89,10 +89,13 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        for (int y = 0; y < height(); y += 32)
-            for (int x = 0; x < width(); x += 32)
-                p.fillRect(x, y, 32, 32, ((x + y) / 32) % 2 ? QColor(200, 40, 40) : QColor(30, 30, 160));
+        for (int y = 0; y < height(); y += 40)
+            for (int x = 0; x < width(); x += 40) {
+                const QColor c = x < width() / 2 ? left_ : right_;
+                p.fillRect(x, y, 40, 40, ((x + y) / 40) % 2 ? c : c.darker(300));
+            }
     }
+    QColor left_, right_;
 };
 
 class ProgramCopy : public ::testing::Test {
@@ -128,6 +131,7 @@ protected:
         QProcess* p = Start(args);
         return p->waitForFinished(ms) ? p->exitCode() : -1;
     }
+    bool IniWritten() const { return QFile::exists(dir.filePath("Quelm.ini")); }
     void WriteIni(const QByteArray& bytes) {
         QFile ini(dir.filePath("Quelm.ini"));
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));

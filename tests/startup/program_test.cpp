@@ -1,6 +1,5 @@
 // The real program in real processes on a real X server: its modes, the single-instance
 // test, the preview inside a host window, and the show's ending.
-#include "platform/x11/windows.h"
 #include "tests/startup/program_fixture.h"
 
 #include <QApplication>
@@ -8,16 +7,10 @@
 
 namespace {
 
-using quelm::testing::ChildSizes;
-using quelm::testing::Differing;
-using quelm::testing::EndsWithinASecond;
-using quelm::testing::Grab;
-using quelm::testing::HostWindow;
-using quelm::testing::ShowsAWindow;
+using namespace quelm::testing;
 using quelm::x11::WindowWithTitleExists;
-using quelm::x11::WindowWithTitleShown;
 
-class Program : public quelm::testing::ProgramCopy {
+class Program : public ProgramCopy {
 protected:
     bool WallFilesPresent() const { return !QDir(dir.path()).entryList({"Quib?.bmp"}, QDir::Files).isEmpty(); }
     // Walls left from elsewhere, and a picture kind that prepares none: the show must
@@ -42,19 +35,19 @@ TEST_F(Program, UnknownSwitchesAndPreviewHandlesThatAreNoWindowEndAtOnceShowingN
         EXPECT_EQ(RunToEnd(args, 3000), 0) << args.join(' ').toStdString();
     EXPECT_FALSE(WindowWithTitleExists(QStringLiteral("Quib_Main")));
     EXPECT_FALSE(WindowWithTitleExists(QStringLiteral("Preview Window")));
-    EXPECT_FALSE(QFile::exists(dir.filePath("Quelm.ini"))) << "nothing is written";
+    EXPECT_FALSE(IniWritten());
 }
 
 TEST_F(Program, AnOpenShowOrSettingsDialogMakesEveryNewStartEndAtOnce) {
     for (const auto& [mode, title] : {std::pair{"/s", "Quib_Main"}, std::pair{"/c", "<Quelm>"}}) {
         QProcess* first = Start({mode});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return WindowWithTitleShown(title); }, 10000)) << title;
+        ASSERT_TRUE(ShownSoon(title)) << title;
         for (const QStringList& args : {QStringList{"/s"}, QStringList{"/c"}, QStringList{"/p", "1234"}, QStringList{}})
             EXPECT_EQ(RunToEnd(args), 0) << title << ": " << args.join(' ').toStdString();
         first->terminate(); // closes the dialog as its close box would
         EXPECT_TRUE(first->waitForFinished(5000)) << title;
     }
-    EXPECT_FALSE(QFile::exists(dir.filePath("Quelm.ini"))) << "closing saves nothing";
+    EXPECT_FALSE(IniWritten()) << "closing saves nothing";
 }
 
 // A click on "設定" (its middle at 96 dots per inch, in the dialog) writes the INI file beside
@@ -62,8 +55,7 @@ TEST_F(Program, AnOpenShowOrSettingsDialogMakesEveryNewStartEndAtOnce) {
 TEST_F(Program, SetInTheSettingsDialogWritesTheIniBesideTheProgramAndEndsIt) {
     constexpr int kSetButtonX = 380 + 38, kSetButtonY = 360 + 12;
     QProcess* dialog = Start({"/c"});
-    ASSERT_TRUE(QTest::qWaitFor([] { return WindowWithTitleShown(QStringLiteral("<Quelm>")); }, 10000));
-    EXPECT_FALSE(QFile::exists(dir.filePath("Quelm.ini")));
+    ASSERT_TRUE(ShownSoon("<Quelm>"));
     // Not checked: the window may go between xdotool's search and its click; the end is checked.
     for (int i = 0; i < 20 && dialog->state() == QProcess::Running && !dialog->waitForFinished(500); ++i)
         QProcess::execute("xdotool", {"search", "--name", "^<Quelm>$", "mousemove", "--window", "%1",
@@ -82,7 +74,7 @@ TEST_F(Program, ATerminationDuringTheSettingsLoadEndsTheProgramSavingNothing) {
     ASSERT_TRUE(QTest::qWaitFor([] { return WindowWithTitleExists(QStringLiteral("<Quelm>")); }, 10000));
     dialog->terminate();
     EXPECT_TRUE(dialog->waitForFinished(1000));
-    EXPECT_FALSE(QFile::exists(dir.filePath("Quelm.ini")));
+    EXPECT_FALSE(IniWritten());
 }
 
 // Keys that type nothing and mouse moves leave the show running; Esc, a click (on the show
@@ -91,7 +83,7 @@ TEST_F(Program, KeysThatTypeNothingLeaveTheShowAndEveryEndingRemovesTheWallFiles
     for (const QString ending : {"key Escape", "click 1", "SIGTERM"}) {
         PlantWallFiles();
         QProcess* show = Start(ending == "click 1" ? QStringList{} : QStringList{"/s"});
-        ASSERT_TRUE(QTest::qWaitFor([] { return WindowWithTitleShown(QStringLiteral("Quib_Main")); }, 10000));
+        ASSERT_TRUE(ShownSoon("Quib_Main"));
         if (ending == "key Escape") {
             for (const char* key : {"shift", "Left", "F5", "Delete", "alt+a"}) XdoTool({"key", key});
             XdoTool({"mousemove", "100", "100"});
@@ -121,21 +113,22 @@ TEST_F(Program, WithoutOpenGLATerminationWhileTheDeviceMessageIsUpEndsTheShow) {
 
 // The preview fills its host with its picture, and ends at once when the host goes away.
 TEST_F(Program, PreviewFillsTheHostWindowWithItsPictureAndEndsWithTheHost) {
-    auto host = std::make_unique<HostWindow>(QRect(50, 50, 300, 220));
+    const QRect area(50, 50, 300, 220);
+    auto host = std::make_unique<HostWindow>(area);
     const uint32_t hostId = host->Id();
     QProcess* preview = Start({"/p", QString::number(hostId)});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ChildSizes(hostId) == std::vector{QSize(300, 220)}; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ChildSizes(hostId) == std::vector{area.size()}; }, 10000));
     EXPECT_TRUE(WindowWithTitleExists(QStringLiteral("Preview Window")));
     const QImage expected = QImage(qEnvironmentVariable("QUELM_SOURCE_DIR") + "/assets/preview.jpg")
-                                .scaled(300, 220, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                .scaled(area.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                                 .convertToFormat(QImage::Format_RGB32);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Differing(Grab(hostId), expected) < 0.02; }, 5000))
-        << "differing " << Differing(Grab(hostId), expected);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Differing(RootScreenshot(area), expected) < 0.02; }, 5000))
+        << "differing " << Differing(RootScreenshot(area), expected);
     EXPECT_TRUE(EndsWithinASecond(preview, [&] {
         host.reset(); // and our child with it
         QGuiApplication::sync();
     })) << "the preview outlived its host";
-    EXPECT_FALSE(QFile::exists(dir.filePath("Quelm.ini")));
+    EXPECT_FALSE(IniWritten());
 }
 
 } // namespace

@@ -14,8 +14,10 @@ mkdir -p "$work" && cp "$1" "$work/quelm" && cd "$work" || exit 1 # its INI and 
 failed=0
 check() { if "${@:2}"; then echo "ok - $1"; else echo "FAIL - $1"; failed=$((failed + 1)); fi; }
 wait_until() { local end=$((SECONDS + 15)); until "$@"; do [ $SECONDS -lt $end ] || return 1; sleep 0.05; done; }
-ended() { [ "$(cat code 2>/dev/null)" = 0 ] && ! ls Quib?.bmp >/dev/null 2>&1; } # its wall files gone
+# Ended with a code that matches $1 (0 unless given), its wall files gone.
+ended() { [[ "$(cat code 2>/dev/null)" == ${1:-0} ]] && ! ls Quib?.bmp >/dev/null 2>&1; }
 lines() { grep -c "$@" stderr; }
+show() { rm -f code; (./quelm /s 2>stderr; echo $? >code) & shell=$!; }
 is_desktop() { [ "$(compare -metric AE desktop.png Quib1.bmp null: 2>&1)" = 0 ]; }
 blue() { convert "$1" -fill black +opaque '#0000ff' -fill white -opaque '#0000ff' -format '%[fx:mean]' info:; }
 
@@ -25,23 +27,21 @@ if [ "$2" = weston ]; then
   weston=$!
   trap 'kill $weston 2>/dev/null' EXIT
   wait_until test -S "$XDG_RUNTIME_DIR/$socket" || exit 1
-  (WAYLAND_DISPLAY=$socket DISPLAY= DBUS_SESSION_BUS_ADDRESS= ./quelm /s 2>stderr; echo $? >code) &
-  show=$!
-  full_screen() { WAYLAND_DISPLAY=$socket weston-debug scene-graph | grep -q "background surface for .*'Quib_Main'"; }
+  on_weston() { WAYLAND_DISPLAY=$socket DISPLAY= DBUS_SESSION_BUS_ADDRESS= "$@"; }
+  full_screen() { on_weston weston-debug scene-graph | grep -q "background surface for .*'Quib_Main'"; }
+  on_weston show
   check "the show is full screen on weston" wait_until full_screen
   check "one quelm: line: the walls show the carried picture" \
     test "$(lines '^quelm: ')$(lines 'the picture the program carries')" = 11
   check "its first wall file is a picture, not one colour" test "$(identify -format %k Quib1.bmp)" -gt 100
-  pkill -TERM -x -P $show quelm
+  pkill -TERM -x -P $shell quelm
   check "SIGTERM ends it (0), its wall files with it" wait_until ended
   # The compositor goes away under a show: it ends within a second and leaves nothing.
-  rm -f code
-  (WAYLAND_DISPLAY=$socket DISPLAY= DBUS_SESSION_BUS_ADDRESS= ./quelm /s 2>stderr; echo $? >code) &
+  on_weston show
   check "a show again" wait_until full_screen
   kill -KILL $weston
-  gone() { [ -s code ] && ! ls Quib?.bmp >/dev/null 2>&1; }
   start=$SECONDS
-  check "the compositor killed: the show ends, its wall files with it" wait_until gone
+  check "the compositor killed: the show ends, its wall files with it" wait_until ended '?*'
   check "within a second" test $((SECONDS - start)) -le 1
   exit $((failed > 0))
 fi
@@ -62,7 +62,7 @@ if [ $outputs = 1 ]; then # as the idle daemon starts it, a second without input
   idle=$!
   trap 'kill $idle 2>/dev/null' EXIT
 else
-  (./quelm /s 2>stderr; echo $? >code) &
+  show
 fi
 covered() { # the outputs with a full-screen window of the show
   [ "$(tree ".nodes[] | .name as \$o | .. | objects | select(.name? == \"Quib_Main\" and .fullscreen_mode == 1)
@@ -98,8 +98,7 @@ if [ $outputs = 1 ]; then
   mkdir -p qt/platforms && ln -s "$plugins/platforms/libqxcb.so" qt/platforms/
   for family in "$plugins"/*; do [ "${family##*/}" = platforms ] || ln -s "$family" qt/; done
   printf '[Paths]\nPlugins=%s/qt\n' "$work" >qt.conf
-  rm -f code
-  (./quelm /s 2>stderr; echo $? >code) &
+  show
   on_xwayland() { [ "$(shows '[.shell, .fullscreen_mode]')" = '[["xwayland",1]]' ]; }
   check "without it the show is full screen on Xwayland" wait_until on_xwayland
   check "one quelm: line says so" test "$(lines '^quelm: ')$(lines '^quelm: .*Xwayland')" = 11

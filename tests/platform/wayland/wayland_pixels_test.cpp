@@ -10,7 +10,8 @@ using namespace quelm::wayland;
 
 namespace {
 
-constexpr uint32_t kColours[] = {0xff102030, 0xffc0a080, 0xff00ff00, 0xff0000ff, 0xffff0000, 0xff808080};
+// Channels that 565 keeps exactly (5 or 6 high bits repeated into the low ones), all different.
+constexpr uint32_t kColours[] = {0xff2141c6, 0xffc68242, 0xff00ff00, 0xff0000ff, 0xffff0000, 0xff84c321};
 
 // One pixel of rgb in `format`, as the bytes the compositor writes (little-endian layouts);
 // alpha or padding bytes are zero, so a reader that keeps them shows it.
@@ -52,14 +53,6 @@ std::vector<uchar> Buffer(uint32_t format, int stride, bool bottomFirst) {
 } // namespace
 
 TEST(ShmPixels, EveryFormatReadsToTheSameColoursWhateverTheStrideAndRowOrder) {
-    // 565 keeps 5 or 6 bits a channel: those colours are compared after the same loss.
-    auto as565 = [](uint32_t c) {
-        auto keep = [](uint32_t v, int bits) {
-            v = v >> (8 - bits);
-            return v << (8 - bits) | v >> (2 * bits - 8);
-        };
-        return 0xff000000 | keep(c >> 16 & 0xff, 5) << 16 | keep(c >> 8 & 0xff, 6) << 8 | keep(c & 0xff, 5);
-    };
     for (uint32_t format :
          {WL_SHM_FORMAT_XRGB8888, WL_SHM_FORMAT_ARGB8888, WL_SHM_FORMAT_XBGR8888, WL_SHM_FORMAT_ABGR8888,
           WL_SHM_FORMAT_RGBX8888, WL_SHM_FORMAT_BGRX8888, WL_SHM_FORMAT_XRGB2101010, WL_SHM_FORMAT_ABGR2101010,
@@ -72,10 +65,8 @@ TEST(ShmPixels, EveryFormatReadsToTheSameColoursWhateverTheStrideAndRowOrder) {
             const QImage image = ImageFromShm(bytes.data(), format, 3, 2, stride, yInvert);
             ASSERT_EQ(image.size(), QSize(3, 2));
             ASSERT_EQ(image.format(), QImage::Format_RGB32);
-            for (int i = 0; i < 6; ++i) {
-                const uint32_t want = format == WL_SHM_FORMAT_RGB565 ? as565(kColours[i]) : kColours[i];
-                EXPECT_EQ(image.pixel(i % 3, i / 3), want) << std::hex << "format " << format << " pixel " << i;
-            }
+            for (int i = 0; i < 6; ++i)
+                EXPECT_EQ(image.pixel(i % 3, i / 3), kColours[i]) << std::hex << "format " << format << " pixel " << i;
         }
     }
 }
@@ -119,22 +110,19 @@ TEST(PortalCut, DesktopPictureIsCutByLogicalAreasAtItsOwnScale) {
 
     const auto cut = CutIntoOutputs(desktop, layout);
     ASSERT_EQ(cut.size(), 2u);
-    EXPECT_EQ(cut[0].name, "A");
     EXPECT_EQ(cut[0].image.size(), QSize(200, 100));
     EXPECT_EQ(cut[0].image.pixel(199, 0), 0xffff0000);
-    EXPECT_EQ(cut[1].area, QRect(100, 20, 50, 30));
+    EXPECT_EQ(std::tuple(cut[1].name, cut[1].area, cut[1].scale), std::tuple("B", QRect(100, 20, 50, 30), 2.0));
     EXPECT_EQ(cut[1].image.size(), QSize(100, 60));
     EXPECT_EQ(cut[1].image.pixel(0, 0), 0xff00ff00);
     EXPECT_EQ(cut[1].image.format(), QImage::Format_RGB32);
-    EXPECT_DOUBLE_EQ(cut[1].scale, 2.0);
 
     // A picture of another shape than the layout, or no layout: the whole picture, as is.
     for (const auto& other :
          {std::vector<OutputPicture>{{"A", QRect(0, 0, 100, 100), 1, {}}}, std::vector<OutputPicture>{}}) {
         const auto whole = CutIntoOutputs(desktop, other);
         ASSERT_EQ(whole.size(), 1u);
-        EXPECT_TRUE(whole[0].name.isEmpty());
-        EXPECT_EQ(whole[0].area, QRect(0, 0, 300, 100));
+        EXPECT_EQ(std::tuple(whole[0].name, whole[0].area), std::tuple("", QRect(0, 0, 300, 100)));
         EXPECT_EQ(whole[0].image.size(), desktop.size());
     }
 }

@@ -17,7 +17,7 @@
 #include <vector>
 
 using quelm::core::ProfileText;
-namespace codepage = quelm::codepage;
+namespace core = quelm::core;
 
 namespace {
 
@@ -34,11 +34,10 @@ bool HoldsLineBreak(const QString& s) { return s.contains(QLatin1Char('\n')) || 
 // A name from the program's own, or any text.
 QString Name(FuzzedDataProvider& in, bool* plain) {
     const uint8_t pick = in.ConsumeIntegral<uint8_t>();
-    const bool own = pick < std::size(kNames);
-    const std::string text = own ? kNames[pick] : in.ConsumeRandomLengthString(kMaxText);
-    *plain = own ||
+    const std::string text = pick < std::size(kNames) ? kNames[pick] : in.ConsumeRandomLengthString(kMaxText);
+    *plain = pick < std::size(kNames) ||
              (!text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isalnum(c); }));
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return QString::fromStdString(text);
 }
 
 bool SameName(const QString& a, const QString& b) {

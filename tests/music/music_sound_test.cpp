@@ -142,10 +142,8 @@ public:
         std::vector<Stretch> merged;
         for (Stretch st : heard.stretches) {
             if (st.tone >= 0 && st.windows == 1) st.tone = -1;
-            if (!merged.empty() && merged.back().tone == st.tone)
-                merged.back().windows += st.windows;
-            else
-                merged.push_back(st);
+            if (merged.empty() || merged.back().tone != st.tone) merged.push_back({st.tone, st.firstWindow, 0});
+            merged.back().windows += st.windows;
         }
         heard.stretches = std::move(merged);
         std::cout << "[heard] tone:ms (-1 silence, end mark at " << heard.endWindow * kWindowMs << " ms):";
@@ -253,9 +251,7 @@ TEST_F(Music, RepeatTrackThreePlaysItAgainWithin200msOfTrackFour) {
     for (size_t i = 0; i < heard.stretches.size(); ++i) {
         const Stretch& s = heard.stretches[i];
         EXPECT_TRUE(s.tone < 0 || s.tone >= 2); // tracks 1 and 2 never
-        if (s.tone == 3 && s.firstWindow + s.windows < heard.endWindow) {
-            EXPECT_LE(s.Ms(), kCdTimerMs + kHearingSlackMs);
-        }
+        if (s.tone == 3 && s.firstWindow + s.windows < heard.endWindow) EXPECT_LE(s.Ms(), kCdTimerMs + kHearingSlackMs);
         // A jump that comes as track 4 begins leaves too little of it to be told from a click,
         // or none at all: two plays then run together into one stretch longer than the track.
         repeats += s.tone == 2 && s.Ms() > 1400 && i + 2 < heard.stretches.size() &&
@@ -395,10 +391,8 @@ TEST_F(Music, AfterTheSoundServerRestartsTheWavTheMp3AndTheCdPlayAgain) {
         return QTest::qWaitFor(
             [&] {
                 const int64_t now = Send(*media, "status " + device + " position").text.remove(':').toLongLong();
-                const bool moved =
-                    Send(*media, "status " + device + " mode").text == "playing" && last >= 0 && now > last;
-                last = now;
-                return moved;
+                const int64_t before = std::exchange(last, now);
+                return Send(*media, "status " + device + " mode").text == "playing" && before >= 0 && now > before;
             },
             8000);
     };

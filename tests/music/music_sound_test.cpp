@@ -251,7 +251,9 @@ TEST_F(Music, RepeatTrackThreePlaysItAgainWithin200msOfTrackFour) {
     for (size_t i = 0; i < heard.stretches.size(); ++i) {
         const Stretch& s = heard.stretches[i];
         EXPECT_TRUE(s.tone < 0 || s.tone >= 2); // tracks 1 and 2 never
-        if (s.tone == 3 && s.firstWindow + s.windows < heard.endWindow) EXPECT_LE(s.Ms(), kCdTimerMs + kHearingSlackMs);
+        if (s.tone == 3 && s.firstWindow + s.windows < heard.endWindow) {
+            EXPECT_LE(s.Ms(), kCdTimerMs + kHearingSlackMs);
+        }
         // A jump that comes as track 4 begins leaves too little of it to be told from a click,
         // or none at all: two plays then run together into one stretch longer than the track.
         repeats += s.tone == 2 && s.Ms() > 1400 && i + 2 < heard.stretches.size() &&

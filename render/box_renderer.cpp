@@ -10,9 +10,9 @@ namespace quelm {
 
 BoxRenderer::BoxRenderer(Settings& settings, std::filesystem::path wallFolder, Direct3DCreator root,
                          ErrorReporter report, BoxPlace place)
-    : settings_(settings), wallFolder_(std::move(wallFolder)),
-      device_(std::move(root), std::move(report), place.screen), scene_(device_, wallFolder_, &walls_),
-      screen_(place.screen), leader_(place.leader), oneColourIsNothing_(place.oneColourIsNothing) {}
+    : settings_(settings), wallFolder_(std::move(wallFolder)), screen_(place.screen), leader_(place.leader),
+      oneColourIsNothing_(place.oneColourIsNothing), device_(std::move(root), std::move(report), place.screen),
+      scene_(device_, wallFolder_, &walls_) {}
 
 BoxRenderer::~BoxRenderer() {
     if (!making_.valid()) return;
